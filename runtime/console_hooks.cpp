@@ -1,0 +1,13 @@
+#include "runtime/console_hooks.h"
+
+namespace rt {
+
+static_assert(sizeof(ConsoleHooks) == console_hook_slots * sizeof(void (*)()),
+              "every console hook is one operation slot");
+
+ConsoleHooks& console_hooks() {
+    static ConsoleHooks hooks;
+    return hooks;
+}
+
+} // namespace rt

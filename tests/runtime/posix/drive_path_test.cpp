@@ -1,0 +1,27 @@
+#include "runtime/posix/drive_path.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(DrivePath, LettersMapBelowTheRootInLowerCase) {
+    EXPECT_EQ(rt::map_drive_path("c:\\", "/mnt"), "/mnt/c/");
+    EXPECT_EQ(rt::map_drive_path("C:\\", "/mnt"), "/mnt/c/");
+    EXPECT_EQ(rt::map_drive_path("x:\\a\\b", "/tmp/r/"), "/tmp/r/x/a/b");
+    EXPECT_EQ(rt::map_drive_path("y:", "/r"), "/r/y");
+    EXPECT_EQ(rt::map_drive_path("y:rel", "/r"), "/r/y/rel");
+}
+
+TEST(DrivePath, OtherBytesNameNoDrive) {
+    for (const char* bad : {"1:\\", "/:\\", "\\:\\", ".:\\", "::\\", "\x80:\\", "\xff:\\", "\x01:\\"})
+        EXPECT_EQ(rt::map_drive_path(bad, "/mnt"), std::nullopt) << bad;
+    EXPECT_EQ(rt::map_drive_path(std::string_view("c:\\\0x", 5), "/mnt"), std::nullopt);
+}
+
+TEST(DrivePath, PlainPathsKeepTheirBytes) {
+    EXPECT_EQ(rt::map_drive_path("$drivenudge.tmp", "/mnt"), "$drivenudge.tmp");
+    EXPECT_EQ(rt::map_drive_path("a\\b", "/mnt"), "a/b");
+    EXPECT_EQ(rt::map_drive_path("", "/mnt"), "");
+}
+
+} // namespace
