@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Runs a command with a private X display and a ready Wine prefix, and stops both afterwards.
+#   wine-session.sh PREFIX COMMAND...
+# The prefix is created on first use (about 10 s). One wineserver stays up for the whole
+# command, so each Windows program start costs a second, not ten.
+set -euo pipefail
+prefix=$1
+shift
+
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+xvfb_pid=""
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || wait "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# A free display number: one whose lock file and socket do not exist.
+display=99
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+done
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+fi
+wineserver -p
+"$@"
