@@ -12,6 +12,7 @@
 namespace zered {
 
 namespace vk {
+inline constexpr std::uint8_t cancel = 0x03; // Ctrl+Break
 inline constexpr std::uint8_t back = 0x08;
 inline constexpr std::uint8_t tab = 0x09;
 inline constexpr std::uint8_t return_key = 0x0D;

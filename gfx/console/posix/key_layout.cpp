@@ -9,7 +9,7 @@ namespace zered {
 namespace {
 
 // The keys of a US layout that type something besides the digits and letters.
-constexpr std::array<std::pair<std::uint8_t, char>, 22> us_keys{{
+constexpr std::array<std::pair<std::uint8_t, char>, 23> us_keys{{
     {vk::back, '\b'},       {vk::tab, '\t'},         {vk::return_key, '\r'},
     {vk::escape, '\x1B'},   {vk::space, ' '},        {vk::multiply, '*'},
     {vk::add, '+'},         {vk::subtract, '-'},     {vk::decimal, '.'},
@@ -17,7 +17,7 @@ constexpr std::array<std::pair<std::uint8_t, char>, 22> us_keys{{
     {vk::oem_comma, ','},   {vk::oem_minus, '-'},    {vk::oem_period, '.'},
     {vk::oem_2, '/'},       {vk::oem_3, '`'},        {vk::oem_4, '['},
     {vk::oem_5, '\\'},      {vk::oem_6, ']'},        {vk::oem_7, '\''},
-    {vk::oem_102, '\\'},
+    {vk::oem_102, '\\'},    {vk::cancel, '\x03'},
 }};
 
 } // namespace
