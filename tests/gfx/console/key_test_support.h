@@ -1,5 +1,5 @@
 // A screen record installed for the length of a test, an emptied key buffer, and a recorder in
-// the runtime's wait seam.
+// the runtime's wait seam that can post a key at the n-th wait.
 #pragma once
 
 #include "gfx/console/key_buffer.h"
@@ -14,20 +14,14 @@
 
 namespace keytest {
 
-inline std::vector<int>& recorded_waits() {
-    static std::vector<int> waits;
-    return waits;
-}
+struct WaitRecord {
+    std::vector<int> waits;
+    void (*on_wait)(int count) = nullptr; // called after each recorded wait
+};
 
-// Called by the recorder with the number of waits so far; may post a key.
-inline void (*&on_wait())(int count) {
-    static void (*hook)(int) = nullptr;
-    return hook;
-}
-
-inline void record_wait(int ms) {
-    recorded_waits().push_back(ms);
-    if (on_wait()) on_wait()(static_cast<int>(recorded_waits().size()));
+inline WaitRecord& record() {
+    static WaitRecord r;
+    return r;
 }
 
 inline void empty_key_buffer() {
@@ -39,18 +33,20 @@ class ScreenTest : public ::testing::Test {
   protected:
     void SetUp() override {
         empty_key_buffer();
-        recorded_waits().clear();
-        on_wait() = nullptr;
-        rt::set_wait(record_wait);
+        record() = {};
+        rt::set_wait([](int ms) {
+            record().waits.push_back(ms);
+            if (record().on_wait) record().on_wait(static_cast<int>(record().waits.size()));
+        });
         zered::set_current_screen(screen.get());
     }
     void TearDown() override {
         zered::set_current_screen(nullptr);
         rt::set_wait(nullptr);
         rt::console_hooks() = {};
-        on_wait() = nullptr;
         empty_key_buffer();
     }
+    std::vector<int>& waits() { return record().waits; }
     std::unique_ptr<zered::ScreenState> screen = std::make_unique<zered::ScreenState>();
 };
 

@@ -16,14 +16,12 @@ std::int32_t key(std::int32_t ch, std::int32_t scan, std::uint32_t vkey, KeyModi
 TEST(TranslateKey, FunctionKeysGiveTheirModifiedExtendedCodes) {
     EXPECT_EQ(key(0, 0x3B, vk::f1), 0x3BFF);
     EXPECT_EQ(key(0, 0x3B, vk::f1, KEYMOD_SHIFT), 0x54FF);
-    EXPECT_EQ(key(0, 0x44, vk::f10, KEYMOD_LEFT_CTRL), 0x67FF);
     EXPECT_EQ(key(0, 0x3B, vk::f1, KEYMOD_RIGHT_ALT | KEYMOD_LEFT_CTRL), 0x68FF) << "Alt first";
     EXPECT_EQ(key(0, 0x58, vk::f12, KEYMOD_RIGHT_CTRL), 0x8AFF);
 }
 
 TEST(TranslateKey, CharactersStayUnlessTheyAreTheKeysOwn) {
     EXPECT_EQ(key('a', 0x1E, 'A'), 'a');
-    EXPECT_EQ(key('A', 0x1E, 'A', KEYMOD_SHIFT), 'A');
     EXPECT_EQ(key('!', 0x02, '1', KEYMOD_SHIFT), '!');
     // Alt+X: the key's own letter in either case becomes the extended code.
     EXPECT_EQ(key('x', 0x2D, 'X', KEYMOD_LEFT_ALT), 0x2DFF);
@@ -32,15 +30,12 @@ TEST(TranslateKey, CharactersStayUnlessTheyAreTheKeysOwn) {
     // Ctrl+2 gives the extended code 3 from the table row.
     EXPECT_EQ(key('2', 0x03, '2', KEYMOD_LEFT_CTRL), 0x03FF);
     EXPECT_EQ(key(0, 0x2A, vk::shift, KEYMOD_SHIFT), none) << "Shift alone";
-    EXPECT_EQ(key(0, 0x1D, vk::control, KEYMOD_LEFT_CTRL), none);
 }
 
 TEST(TranslateKey, EnhancedKeysUseTheirOwnTable) {
     EXPECT_EQ(key(13, 0x1C, vk::return_key, KEYMOD_ENHANCED), 13);
     EXPECT_EQ(key(0, 0x1C, vk::return_key, KEYMOD_ENHANCED | KEYMOD_LEFT_ALT), 0xA6FF);
-    EXPECT_EQ(key(0, 0x1C, vk::return_key, KEYMOD_ENHANCED | KEYMOD_LEFT_CTRL), 0x0A);
     EXPECT_EQ(key(0, 0x48, vk::up, KEYMOD_ENHANCED), 0x48FF);
-    EXPECT_EQ(key(0, 0x48, vk::up, KEYMOD_ENHANCED | KEYMOD_SHIFT), 0x48FF);
     EXPECT_EQ(key(0, 0x48, vk::up, KEYMOD_ENHANCED | KEYMOD_RIGHT_CTRL), 0x8DFF);
     EXPECT_EQ(key(0, 0x1D, vk::control, KEYMOD_ENHANCED | KEYMOD_RIGHT_CTRL), none);
     // The same scan code without the enhanced bit is the keypad key (Num Lock off).
@@ -68,12 +63,10 @@ TEST(ScanCodeOf, FindsTheFirstMatchingRow) {
     EXPECT_EQ(scan_code_of(0), 1);
     EXPECT_EQ(scan_code_of(vk::escape), 1);
     EXPECT_EQ(scan_code_of('A'), 30);
-    EXPECT_EQ(scan_code_of('0'), 11);
     EXPECT_EQ(scan_code_of(vk::shift), 42) << "left Shift comes first";
     EXPECT_EQ(scan_code_of(vk::subtract), 12);
     EXPECT_EQ(scan_code_of(vk::divide), 53);
     EXPECT_EQ(scan_code_of(vk::numpad0 + 7), 71);
-    EXPECT_EQ(scan_code_of(vk::delete_key), 83);
     EXPECT_EQ(scan_code_of(vk::f12), 88);
     EXPECT_EQ(scan_code_of(vk::apps), 93);
     EXPECT_EQ(scan_code_of(0xFF), 0);
