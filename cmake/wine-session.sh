@@ -33,9 +33,13 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 
+# Wine's background services (services.exe, winedevice.exe, ...) live as long as the wineserver
+# and keep whatever output they inherited open. Start them here, on /dev/null, so that they do not
+# hold a test's output pipe open (a test runner would wait on it for ever).
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
+    wineboot -i </dev/null >/dev/null 2>&1
 fi
-wineserver -p
+wineserver -p </dev/null >/dev/null 2>&1
+wineboot </dev/null >/dev/null 2>&1
 "$@"

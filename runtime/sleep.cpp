@@ -26,6 +26,21 @@ void wait_ms(int milliseconds) {
         platform_wait(milliseconds);
 }
 
+void stepped_sleep(int n, int (*key_arrived)()) {
+    if (n == sleep_until_key) {
+        while (!key_arrived()) wait_ms(sleep_step_ms);
+        return;
+    }
+    if (n >= sleep_stepped_from_ms) {
+        do {
+            if (key_arrived()) return;
+            wait_ms(sleep_step_ms);
+            n -= sleep_step_ms;
+        } while (n > sleep_step_ms);
+    }
+    if (n > 0) wait_ms(n);
+}
+
 void console_sleep(int n) {
     if (n < 0 && n != sleep_until_key) return;
     if (!console_input_present()) {
@@ -35,18 +50,11 @@ void console_sleep(int n) {
         wait_ms(n);
         return;
     }
-    if (n == sleep_until_key) {
-        while (!console_key_check()) wait_ms(sleep_step_ms);
+    if (n == 0) {
+        wait_ms(0); // gives up the rest of the time slice
         return;
     }
-    if (n >= sleep_stepped_from_ms) {
-        do {
-            if (console_key_check()) return;
-            wait_ms(sleep_step_ms);
-            n -= sleep_step_ms;
-        } while (n > sleep_step_ms);
-    }
-    wait_ms(n);
+    stepped_sleep(n, console_key_check);
 }
 
 void sleep(int milliseconds) {

@@ -19,6 +19,12 @@ void sleep(int milliseconds);
 // program) no key can ever arrive, and it waits the whole count in one piece.
 void console_sleep(int milliseconds);
 
+// The shape both sleeps share. -1: wait in 50 ms steps until key_arrived answers 1, asking before
+// every step. 100 or more: 50 ms steps with the question before each, then the rest (1 to 50 ms)
+// without one. 1 to 99: one plain wait that no key ends. 0 and other negative counts do nothing:
+// the callers differ there.
+void stepped_sleep(int milliseconds, int (*key_arrived)());
+
 // The low-level wait every sleep ends in. Tests put a recorder here to see the step plan without
 // waiting; nullptr puts the platform's wait back. Returns the previous one.
 using WaitFn = void (*)(int milliseconds);

@@ -6,18 +6,9 @@
 namespace zered {
 
 void screen_sleep(int n) {
-    if (n == rt::sleep_until_key) {
-        while (!key_posted_take()) rt::wait_ms(rt::sleep_step_ms);
-        return;
-    }
-    if (n >= rt::sleep_stepped_from_ms) {
-        do {
-            if (key_posted_take()) return;
-            rt::wait_ms(rt::sleep_step_ms);
-            n -= rt::sleep_step_ms;
-        } while (n > rt::sleep_step_ms);
-    }
-    if (n > 0) rt::wait_ms(n);
+    // Unlike the console sleep, 0 does not even yield.
+    if (n == 0 || (n < 0 && n != rt::sleep_until_key)) return;
+    rt::stepped_sleep(n, key_posted_take);
 }
 
 } // namespace zered
