@@ -104,21 +104,16 @@ void fill_pattern_vector(std::uint8_t* d, __m128i vector16, std::uint64_t patter
     fill_short(d, pattern, n);
 }
 
-// Four pixels blended by the per-byte rule. c16 holds the colour's bytes widened to 16 bits
-// (two pixels' worth), a16 its alpha in every lane.
-__m128i blend4(__m128i pixels, __m128i c16, __m128i a16) {
+// Four pixels blended by the per-byte rule. d + floor((c - d) * a / 256) is
+// floor((d * (256 - a) + c * a) / 256), whose numerator never exceeds 255 * 256 and so fits an
+// unsigned 16-bit lane; c * a is the same for every pixel of a fill. ca16 holds c * a for each
+// byte of a pixel widened to 16 bits (two pixels' worth), keep16 holds 256 - a in every lane.
+__m128i blend4(__m128i pixels, __m128i ca16, __m128i keep16) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i low_bytes = _mm_set1_epi16(0x00FF);
-    const __m128i d_lo = _mm_unpacklo_epi8(pixels, zero);
-    const __m128i d_hi = _mm_unpackhi_epi8(pixels, zero);
-    // (c - d) * a lies in -65025..65025 and does not fit 16 bits, but only bits 8 to 15 of it
-    // matter, and those survive in the low 16 bits of the product: (p >> 8) mod 256 is
-    // floor(p / 256) mod 256 in two's complement, and the sum with d is taken mod 256 too.
-    const __m128i p_lo = _mm_mullo_epi16(_mm_sub_epi16(c16, d_lo), a16);
-    const __m128i p_hi = _mm_mullo_epi16(_mm_sub_epi16(c16, d_hi), a16);
-    const __m128i r_lo = _mm_and_si128(_mm_add_epi16(d_lo, _mm_srli_epi16(p_lo, 8)), low_bytes);
-    const __m128i r_hi = _mm_and_si128(_mm_add_epi16(d_hi, _mm_srli_epi16(p_hi, 8)), low_bytes);
-    return _mm_packus_epi16(r_lo, r_hi);
+    const __m128i lo = _mm_mullo_epi16(_mm_unpacklo_epi8(pixels, zero), keep16);
+    const __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(pixels, zero), keep16);
+    return _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(lo, ca16), 8),
+                            _mm_srli_epi16(_mm_add_epi16(hi, ca16), 8));
 }
 
 #endif
@@ -226,12 +221,14 @@ void fill32_vector(void* destination, std::uint32_t colour, int count) {
 
 void blend_fill32_vector(void* destination, std::uint32_t colour, int count) {
     auto* d = static_cast<std::uint8_t*>(destination);
-    const __m128i c16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(colour)),
-                                          _mm_setzero_si128());
-    const __m128i a16 = _mm_set1_epi16(static_cast<short>(colour >> 24));
+    const auto alpha = static_cast<short>(colour >> 24);
+    const __m128i ca16 = _mm_mullo_epi16(
+        _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(colour)), _mm_setzero_si128()),
+        _mm_set1_epi16(alpha));
+    const __m128i keep16 = _mm_set1_epi16(static_cast<short>(256 - alpha));
     for (; count >= 4; count -= 4, d += 16) {
         const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), blend4(pixels, c16, a16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), blend4(pixels, ca16, keep16));
     }
     blend_pixels<blend_pixel_bytes>(d, colour, count);
 }
