@@ -68,12 +68,14 @@ const std::uint32_t colour = 0x80C06020; // translucent, so that the blends do t
 const std::vector<Group> groups{
     {"copy",
      {{"memcpy", 4, [](auto d, auto s, int, std::size_t n) { std::memcpy(d, s, n); }},
-      {"copy_bytes_plain", 4, [](auto d, auto s, int, std::size_t n) { copy_bytes_plain(d, s, n); }},
+      {"copy_bytes_plain", 4,
+       [](auto d, auto s, int, std::size_t n) { copy_bytes_plain(d, s, n); }},
       {"copy_bytes_vector", 4,
        [](auto d, auto s, int, std::size_t n) { copy_bytes_vector(d, s, n); }}}},
     {"fill_bytes",
      {{"memset", 1, [](auto d, auto, int, std::size_t n) { std::memset(d, 0x5A, n); }},
-      {"fill_bytes_plain", 1, [](auto d, auto, int, std::size_t n) { fill_bytes_plain(d, 0x5A, n); }},
+      {"fill_bytes_plain", 1,
+       [](auto d, auto, int, std::size_t n) { fill_bytes_plain(d, 0x5A, n); }},
       {"fill_bytes_vector", 1,
        [](auto d, auto, int, std::size_t n) { fill_bytes_vector(d, 0x5A, n); }}}},
     {"fill16",
@@ -115,7 +117,8 @@ class Collector : public benchmark::ConsoleReporter {
         for (const Run& run : runs) {
             std::string name = run.benchmark_name();
             name = name.substr(0, name.rfind("/round:"));
-            seconds[name].push_back(run.real_accumulated_time / static_cast<double>(run.iterations));
+            seconds[name].push_back(run.real_accumulated_time /
+                                    static_cast<double>(run.iterations));
         }
         ConsoleReporter::ReportRuns(runs);
     }

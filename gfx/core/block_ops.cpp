@@ -33,6 +33,8 @@ bool processor_has_mmx() {
 #endif
 }
 
+#if defined(__SSE2__)
+
 // Loads and stores of a few bytes through memcpy: no alignment assumed, and each piece is read
 // whole before it is written, which keeps a downward overlapping copy correct.
 template <typename T> void move_piece(std::uint8_t* d, const std::uint8_t* s) {
@@ -83,8 +85,6 @@ std::size_t head_to_alignment(const void* d, std::size_t element) {
     return head % element == 0 ? head : 0;
 }
 
-#if defined(__SSE2__)
-
 // Fills n bytes with a pattern whose period is element bytes; vector16 holds 16 bytes of it.
 void fill_pattern_vector(std::uint8_t* d, __m128i vector16, std::uint64_t pattern,
                          std::size_t element, std::size_t n) {
@@ -99,7 +99,8 @@ void fill_pattern_vector(std::uint8_t* d, __m128i vector16, std::uint64_t patter
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), vector16);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 48), vector16);
         }
-        for (; n >= 16; n -= 16, d += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(d), vector16);
+        for (; n >= 16; n -= 16, d += 16)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), vector16);
     }
     fill_short(d, pattern, n);
 }
@@ -116,6 +117,13 @@ __m128i blend4(__m128i pixels, __m128i ca16, __m128i keep16) {
                             _mm_srli_epi16(_mm_add_epi16(hi, ca16), 8));
 }
 
+std::uint64_t repeat16(std::uint32_t colour) {
+    return 0x0001000100010001ull * (colour & 0xFFFFu);
+}
+std::uint64_t repeat32(std::uint32_t colour) {
+    return 0x0000000100000001ull * colour;
+}
+
 #endif
 
 // Blends colour over count pixels one at a time with the given rule.
@@ -129,11 +137,6 @@ void blend_pixels(std::uint8_t* d, std::uint32_t colour, int count) {
     }
 }
 
-std::uint64_t repeat16(std::uint32_t colour) {
-    return 0x0001000100010001ull * (colour & 0xFFFFu);
-}
-std::uint64_t repeat32(std::uint32_t colour) { return 0x0000000100000001ull * colour; }
-
 } // namespace
 
 void copy_bytes(void* destination, const void* source, std::size_t count) {
@@ -145,7 +148,8 @@ void fill_bytes(void* destination, int value, std::size_t count) {
 }
 
 void copy_pixels(void* destination, const void* source, std::size_t count) {
-    const auto size = static_cast<std::size_t>(installed_bytes_per_pixel.load(std::memory_order_relaxed));
+    const auto size =
+        static_cast<std::size_t>(installed_bytes_per_pixel.load(std::memory_order_relaxed));
     copy_bytes(destination, source, count * size);
 }
 
@@ -160,7 +164,9 @@ bool cpu_has_mmx() {
     return has_mmx && !plain_forced.load(std::memory_order_relaxed);
 }
 
-void force_plain_routines(bool plain) { plain_forced.store(plain, std::memory_order_relaxed); }
+void force_plain_routines(bool plain) {
+    plain_forced.store(plain, std::memory_order_relaxed);
+}
 
 void copy_bytes_plain(void* destination, const void* source, std::size_t count) {
     std::memmove(destination, source, count);
@@ -256,12 +262,14 @@ void blend_fill32_vector(void* destination, std::uint32_t colour, int count) {
 void fill16_plain(void* destination, std::uint32_t colour, int count) {
     auto* d = static_cast<std::uint8_t*>(destination);
     const auto pixel = static_cast<std::uint16_t>(colour);
-    for (int i = 0; i < count; ++i) std::memcpy(d + 2 * i, &pixel, 2);
+    for (int i = 0; i < count; ++i)
+        std::memcpy(d + 2 * i, &pixel, 2);
 }
 
 void fill32_plain(void* destination, std::uint32_t colour, int count) {
     auto* d = static_cast<std::uint8_t*>(destination);
-    for (int i = 0; i < count; ++i) std::memcpy(d + 4 * i, &colour, 4);
+    for (int i = 0; i < count; ++i)
+        std::memcpy(d + 4 * i, &colour, 4);
 }
 
 void blend_fill32_plain(void* destination, std::uint32_t colour, int count) {

@@ -44,7 +44,8 @@ void put_blended(DrawContext& context, int x, int y, std::uint32_t colour) {
 }
 
 void fill_span8(void* line, std::uint32_t colour, int count) {
-    if (count > 0) fill_bytes(line, static_cast<int>(colour & 0xFF), static_cast<std::size_t>(count));
+    if (count > 0)
+        fill_bytes(line, static_cast<int>(colour & 0xFF), static_cast<std::size_t>(count));
 }
 
 Primitives primitives_for(int bytes_per_pixel, bool vector, bool alpha) {
@@ -117,7 +118,8 @@ void context_point_at_work_page(DrawContext& context, const ScreenState& screen)
     if (context.line_table.size() < height) context.line_table.resize(height);
     if (screen.pages.empty()) return;
     std::uint8_t* line = screen.pages[static_cast<std::size_t>(context.work_page)].pixels;
-    for (std::size_t y = 0; y < height; ++y, line += screen.pitch) context.line_table[y] = line;
+    for (std::size_t y = 0; y < height; ++y, line += screen.pitch)
+        context.line_table[y] = line;
 }
 
 void context_pick_primitives(DrawContext& context, std::uint32_t colour) {
@@ -141,8 +143,7 @@ void select_depth_primitives(int bytes_per_pixel) {
     }
     const int size = bytes_per_pixel == 1 || bytes_per_pixel == 2 ? bytes_per_pixel : 4;
     install_block_routines(vector, size);
-    installed() =
-        primitives_for(size, vector, screen && (screen->flags & STATE_ALPHA_PRIMITIVES));
+    installed() = primitives_for(size, vector, screen && (screen->flags & STATE_ALPHA_PRIMITIVES));
 }
 
 void context_clear_pages(const DrawContext& context, const ScreenState& screen) {
@@ -187,8 +188,8 @@ void text_cells_fill(int x1, int y1, int x2, int y2, int page, std::uint32_t cha
     y1 = std::max(y1, 0);
     x2 = std::min(x2, cols);
     y2 = std::min(y2, screen->text_rows);
-    if (x1 >= x2 || static_cast<std::size_t>(cols) * static_cast<std::size_t>(std::max(y2, 0)) >
-                        grid.size())
+    if (x1 >= x2 ||
+        static_cast<std::size_t>(cols) * static_cast<std::size_t>(std::max(y2, 0)) > grid.size())
         return;
     for (int y = y1; y < y2; ++y) {
         const auto row = grid.begin() + static_cast<std::ptrdiff_t>(y) * cols;

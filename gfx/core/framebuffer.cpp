@@ -47,10 +47,12 @@ PageBuffer allocate_page(std::size_t bytes) {
 
 void allocate_pages(ScreenState& screen, int count) {
     count = std::max(count, 1);
-    const auto bytes = static_cast<std::size_t>(screen.pitch) * static_cast<std::size_t>(screen.height);
+    const auto bytes =
+        static_cast<std::size_t>(screen.pitch) * static_cast<std::size_t>(screen.height);
     screen.pages.clear();
     screen.pages.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) screen.pages.push_back(allocate_page(bytes));
+    for (int i = 0; i < count; ++i)
+        screen.pages.push_back(allocate_page(bytes));
     screen.page_count = count;
     screen.visible_page = 0;
     screen.visible_fb = screen.pages.front().pixels;
@@ -69,7 +71,9 @@ void mark_dirty(ScreenState& screen, int first, int last) {
     fill_bytes(screen.dirty.data() + first, 1, static_cast<std::size_t>(last - first + 1));
 }
 
-void mark_all_dirty(ScreenState& screen) { mark_dirty(screen, 0, screen.height - 1); }
+void mark_all_dirty(ScreenState& screen) {
+    mark_dirty(screen, 0, screen.height - 1);
+}
 
 void screen_lock() {
     ScreenState* screen = current_screen();

@@ -20,9 +20,9 @@ constexpr std::array<std::array<std::uint8_t, 4>, 4> mode1_maps{{
     {0, 2, 4, 6},    // index -4 and below
 }};
 constexpr std::array<std::uint8_t, 2> mode2_map{0, 15};
-constexpr std::array<std::uint8_t, 16> identity_map{0, 1, 2, 3, 4, 5, 6, 7,
+constexpr std::array<std::uint8_t, 16> identity_map{0, 1, 2,  3,  4,  5,  6,  7,
                                                     8, 9, 10, 11, 12, 13, 14, 15};
-constexpr std::array<std::uint8_t, 16> mode9_map{0, 1, 2, 3, 4, 5, 20, 7,
+constexpr std::array<std::uint8_t, 16> mode9_map{0,  1,  2,  3,  4,  5,  20, 7,
                                                  56, 57, 58, 59, 60, 61, 62, 63};
 
 std::span<const std::uint8_t> colour_map_for(int mode, int index) {
@@ -42,7 +42,8 @@ std::span<const std::uint8_t> colour_map_for(int mode, int index) {
 }
 
 int default_colours(const ScreenState& screen) {
-    return screen.default_palette ? std::clamp(screen.default_palette->colours, 0, palette_size) : 0;
+    return screen.default_palette ? std::clamp(screen.default_palette->colours, 0, palette_size)
+                                  : 0;
 }
 
 // The mask that brings a pixel value or entry number into the default palette. Every built-in
@@ -62,10 +63,12 @@ void palette_reset(ScreenState& screen, int index) {
     const int colours = default_colours(screen);
     const int shown = 1 << screen.depth;
     for (int i = 0; i < colours; ++i) {
-        screen.source_palette[static_cast<std::size_t>(i)] = default_entry(*screen.default_palette, i);
+        screen.source_palette[static_cast<std::size_t>(i)] =
+            default_entry(*screen.default_palette, i);
         if (i >= shown) continue;
         int entry = i;
-        if (static_cast<std::size_t>(i) < map.size() && map[static_cast<std::size_t>(i)] < colours) {
+        if (static_cast<std::size_t>(i) < map.size() &&
+            map[static_cast<std::size_t>(i)] < colours) {
             entry = map[static_cast<std::size_t>(i)];
             screen.colour_map[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(entry);
         }
@@ -74,7 +77,9 @@ void palette_reset(ScreenState& screen, int index) {
 }
 
 // The 6-bit component c as 0-255.
-int widen6(std::uint32_t c) { return static_cast<int>((c & 0x3F) * 255 / 63); }
+int widen6(std::uint32_t c) {
+    return static_cast<int>((c & 0x3F) * 255 / 63);
+}
 
 } // namespace
 

@@ -13,12 +13,19 @@
 namespace zered {
 
 constexpr std::uint32_t palette_pack(int red, int green, int blue) {
-    return (static_cast<std::uint32_t>(red) & 0xFF) | (static_cast<std::uint32_t>(green) & 0xFF) << 8 |
+    return (static_cast<std::uint32_t>(red) & 0xFF) |
+           (static_cast<std::uint32_t>(green) & 0xFF) << 8 |
            (static_cast<std::uint32_t>(blue) & 0xFF) << 16;
 }
-constexpr int palette_red(std::uint32_t entry) { return static_cast<int>(entry & 0xFF); }
-constexpr int palette_green(std::uint32_t entry) { return static_cast<int>((entry >> 8) & 0xFF); }
-constexpr int palette_blue(std::uint32_t entry) { return static_cast<int>((entry >> 16) & 0xFF); }
+constexpr int palette_red(std::uint32_t entry) {
+    return static_cast<int>(entry & 0xFF);
+}
+constexpr int palette_green(std::uint32_t entry) {
+    return static_cast<int>((entry >> 8) & 0xFF);
+}
+constexpr int palette_blue(std::uint32_t entry) {
+    return static_cast<int>((entry >> 16) & 0xFF);
+}
 
 // Without a screen, or on one deeper than 8 bits, nothing. Otherwise under screen_lock, and
 // marking every line dirty afterwards:
@@ -51,7 +58,8 @@ void palette_store(ScreenState& screen, int value, std::uint32_t entry);
 
 // The colour for the context: at 2 bytes per pixel the 5-6-5 pixel of red, green and blue (0 to
 // 255); at any other size colour unchanged.
-std::uint32_t colour_from_rgb(int bytes_per_pixel, std::uint32_t colour, int red, int green, int blue);
+std::uint32_t colour_from_rgb(int bytes_per_pixel, std::uint32_t colour, int red, int green,
+                              int blue);
 
 // A colour 0x00RRGGBB in a pixel size: 5-6-5 at 2 bytes per pixel; then the low 8 bits are kept
 // at 1 byte, the low 16 at 2, all 32 at 4.

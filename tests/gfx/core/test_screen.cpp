@@ -36,7 +36,9 @@ const DisplayDriver driver{
 
 } // namespace
 
-const DisplayDriver& fake_driver() { return driver; }
+const DisplayDriver& fake_driver() {
+    return driver;
+}
 
 FakeDriverRecord& fake_driver_record() {
     static FakeDriverRecord record;
@@ -72,7 +74,9 @@ TestScreen::TestScreen(const TestScreenOptions& options)
     fake_driver_record().clear();
 }
 
-TestScreen::~TestScreen() { set_current_screen(previous_); }
+TestScreen::~TestScreen() {
+    set_current_screen(previous_);
+}
 
 std::uint8_t* TestScreen::pixel_address(int page, int x, int y) {
     return screen_->pages[static_cast<std::size_t>(page)].pixels + y * screen_->pitch +
@@ -85,6 +89,8 @@ int TestScreen::dirty_lines() const {
                                           [](std::uint8_t flag) { return flag != 0; }));
 }
 
-void TestScreen::clear_dirty() { std::fill(screen_->dirty.begin(), screen_->dirty.end(), 0); }
+void TestScreen::clear_dirty() {
+    std::fill(screen_->dirty.begin(), screen_->dirty.end(), 0);
+}
 
 } // namespace zered::test
