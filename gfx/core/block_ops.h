@@ -1,16 +1,32 @@
 // Process-wide block copy and fill, plain or vector, chosen by select_depth_primitives from
-// what the processor has.
+// what the processor has, and the span routines the pixel primitives are built from.
+//
+// "Vector" routines are the processor-accelerated family (the ones STATE_HAS_MMX stands for).
+// On x86 and x86-64 they use SSE2, 16 bytes a step; elsewhere they are the plain code. Every
+// vector routine gives the same bytes as its plain twin, except the blend, whose rule differs in
+// the alpha byte (see blend_pixel_bytes).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace zered {
 
-// Copies forward, from the lowest address up; overlapping copies only towards lower addresses.
+// --- The installed routines ----------------------------------------------------------------
+
+// Copies forward, from the lowest address up. Overlapping regions may be copied towards lower
+// addresses (destination below source), never towards higher ones.
 void copy_bytes(void* destination, const void* source, std::size_t count);
+// Sets count bytes to the low byte of value.
 void fill_bytes(void* destination, int value, std::size_t count);
-// copy_bytes of count pixels of the current bytes per pixel.
+// copy_bytes of count pixels of the installed bytes per pixel.
 void copy_pixels(void* destination, const void* source, std::size_t count);
+
+// Installs copy_bytes and fill_bytes (the vector routines when vector is true, else the plain
+// ones) and the bytes per pixel that copy_pixels multiplies by. Until the first call the plain
+// routines and 1 byte per pixel are installed. Safe against a driver thread calling the routines
+// at the same time: it sees either the old or the new routine.
+void install_block_routines(bool vector, int bytes_per_pixel);
 
 // Whether the processor has MMX (CPUID leaf 1, EDX bit 23), asked once; false on processors
 // other than x86. The vector routines use SSE2 where they run.
@@ -18,5 +34,51 @@ bool cpu_has_mmx();
 // Test seam: makes cpu_has_mmx answer false until switched back, so that the plain and the vector
 // routines can both be checked on one machine.
 void force_plain_routines(bool plain);
+
+// --- The variants, for the primitives, the tests and the benchmarks ------------------------
+
+// Plain copy and fill: the C library's (memmove, so that downward overlap is safe; memset).
+void copy_bytes_plain(void* destination, const void* source, std::size_t count);
+void fill_bytes_plain(void* destination, int value, std::size_t count);
+void copy_bytes_vector(void* destination, const void* source, std::size_t count);
+void fill_bytes_vector(void* destination, int value, std::size_t count);
+
+// Span fills: count pixels of one colour from destination, which need not be aligned. The 16-bit
+// fills store the low 16 bits of colour. A count of 0 or less writes nothing.
+void fill16_plain(void* destination, std::uint32_t colour, int count);
+void fill16_vector(void* destination, std::uint32_t colour, int count);
+void fill32_plain(void* destination, std::uint32_t colour, int count);
+void fill32_vector(void* destination, std::uint32_t colour, int count);
+
+// Blend fills: every pixel d of the span becomes blend_pixel(d, colour) (plain) or
+// blend_pixel_bytes(d, colour) (vector).
+void blend_fill32_plain(void* destination, std::uint32_t colour, int count);
+void blend_fill32_vector(void* destination, std::uint32_t colour, int count);
+
+// Plain blend of colour c (alpha a = c >> 24) over pixel d: red and blue move together in one
+// word and green in another, in wrapping 32-bit arithmetic; the result's top byte is c's.
+constexpr std::uint32_t blend_pixel(std::uint32_t d, std::uint32_t c) {
+    const std::uint32_t a = c >> 24;
+    const std::uint32_t d_rb = d & 0x00FF00FFu;
+    const std::uint32_t d_g = d & 0x0000FF00u;
+    const std::uint32_t rb = d_rb + ((((c & 0x00FF00FFu) - d_rb) * a) >> 8);
+    const std::uint32_t g = d_g + ((((c & 0x0000FF00u) - d_g) * a) >> 8);
+    return (rb & 0x00FF00FFu) | (g & 0x0000FF00u) | (c & 0xFF000000u);
+}
+
+// Vector blend of colour c over pixel d: every byte, the top one included, becomes
+// d + floor((c - d) * a / 256), so the stored alpha moves towards c's instead of being copied.
+constexpr std::uint32_t blend_pixel_bytes(std::uint32_t d, std::uint32_t c) {
+    const std::int32_t a = static_cast<std::int32_t>(c >> 24);
+    std::uint32_t result = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const std::int32_t db = static_cast<std::int32_t>((d >> shift) & 0xFF);
+        const std::int32_t cb = static_cast<std::int32_t>((c >> shift) & 0xFF);
+        // >> of a negative product rounds towards minus infinity, which is the floor wanted.
+        const std::int32_t moved = db + (((cb - db) * a) >> 8);
+        result |= static_cast<std::uint32_t>(moved & 0xFF) << shift;
+    }
+    return result;
+}
 
 } // namespace zered
