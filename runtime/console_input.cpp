@@ -1,6 +1,7 @@
 #include "runtime/console_input.h"
 
-#include <array>
+#include "runtime/key_ring.h"
+
 #include <atomic>
 #include <mutex>
 
@@ -13,10 +14,7 @@ std::atomic<int (*)()> probe_key_check{nullptr};
 
 struct ConsoleKeys {
     std::mutex lock;
-    // A ring that holds at most capacity - 1 codes and drops the oldest when full.
-    std::array<std::int32_t, console_key_capacity> codes{};
-    int read = 0;
-    int write = 0;
+    KeyRing<console_key_capacity> codes;
     std::atomic<bool> arrived{false};
 };
 
@@ -47,9 +45,7 @@ void console_store_key(std::int32_t code) {
     ConsoleKeys& k = keys();
     {
         const std::lock_guard guard(k.lock);
-        k.codes[static_cast<std::size_t>(k.write)] = code;
-        k.write = (k.write + 1) % console_key_capacity;
-        if (k.write == k.read) k.read = (k.read + 1) % console_key_capacity;
+        k.codes.post(code);
     }
     k.arrived.store(true);
 }
@@ -59,10 +55,7 @@ bool console_take_key_mark() { return keys().arrived.exchange(false); }
 std::int32_t console_take_key() {
     ConsoleKeys& k = keys();
     const std::lock_guard guard(k.lock);
-    if (k.read == k.write) return 0;
-    const std::int32_t code = k.codes[static_cast<std::size_t>(k.read)];
-    k.read = (k.read + 1) % console_key_capacity;
-    return code;
+    return k.codes.take();
 }
 
 } // namespace rt
