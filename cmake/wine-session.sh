@@ -36,10 +36,11 @@ done
 # Wine's background services (services.exe, winedevice.exe, ...) live as long as the wineserver
 # and keep whatever output they inherited open. Start them here, on /dev/null, so that they do not
 # hold a test's output pipe open (a test runner would wait on it for ever).
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
-    wineboot -i </dev/null >/dev/null 2>&1
-fi
+mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
-wineboot </dev/null >/dev/null 2>&1
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i </dev/null >/dev/null 2>&1
+else
+    wineboot </dev/null >/dev/null 2>&1
+fi
 "$@"
