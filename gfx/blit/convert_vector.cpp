@@ -387,30 +387,25 @@ struct Rgb32SwapKernelSsse3 {
 };
 
 // ---- Palettised framebuffers: the 256 palette entries are converted once per call into display
-// pixels, then each line is table lookups, eight indices fetched at a time.
+// pixels, then each line is table lookups, eight indices fetched at a time. Storing each pixel on
+// its own beats assembling wider words: the loads and stores then overlap.
 
 template <int Depth>
 void lookup_line(std::uint8_t* out, const std::uint8_t* in, int width, const LineInput& input) {
     const std::uint32_t* table = input.palette;
     constexpr int size = Depth == 15 ? 2 : Depth / 8;
+    // A 24-bit pixel goes out as a 32-bit word whose fourth byte the next pixel overwrites, so
+    // the grouped loop stops while at least one pixel follows it.
+    const int end = size == 3 ? width - 1 : width;
     int i = 0;
-    for (; i + 8 <= width; i += 8) {
+    for (; i + 8 <= end; i += 8) {
         const std::uint64_t indices = load64(in + i);
-        std::uint64_t p[8];
         for (int k = 0; k < 8; ++k) {
-            p[k] = table[(indices >> (8 * k)) & 0xFF];
-        }
-        std::uint8_t* o = out + i * size;
-        if constexpr (size == 2) {
-            store64(o, p[0] | p[1] << 16 | p[2] << 32 | p[3] << 48);
-            store64(o + 8, p[4] | p[5] << 16 | p[6] << 32 | p[7] << 48);
-        } else if constexpr (size == 3) {
-            store64(o, p[0] | p[1] << 24 | p[2] << 48);
-            store64(o + 8, p[2] >> 16 | p[3] << 8 | p[4] << 32 | p[5] << 56);
-            store64(o + 16, p[5] >> 8 | p[6] << 16 | p[7] << 40);
-        } else {
-            for (int k = 0; k < 8; k += 2) {
-                store64(o + 4 * k, p[k] | p[k + 1] << 32);
+            const std::uint32_t pixel = table[(indices >> (8 * k)) & 0xFF];
+            if constexpr (size == 2) {
+                store16(out + 2 * (i + k), pixel);
+            } else {
+                store32(out + size * (i + k), pixel);
             }
         }
     }
