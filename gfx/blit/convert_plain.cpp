@@ -12,8 +12,10 @@ LineInput line_input(const ScreenState& screen) {
     return {screen.device_palette.data(), expand_tables(), expand_tables_red_low(), screen.pitch};
 }
 
-void convert_dirty_lines(const ScreenState& screen, void* destination,
-                         std::int32_t destination_pitch, LineFn fn, const LineInput& input) {
+namespace {
+
+// Calls run(first, count) for each run of consecutive dirty framebuffer lines.
+template <class Run> void for_dirty_runs(const ScreenState& screen, const Run& run) {
     if (screen.width <= 0 || screen.height <= 0 || screen.scanline_size <= 0 ||
         screen.visible_fb == nullptr) {
         return;
@@ -21,19 +23,39 @@ void convert_dirty_lines(const ScreenState& screen, void* destination,
     // dirty is never shorter than height in a screen set-up made; if it were, the lines without a
     // flag count as clean rather than being read out of bounds.
     const auto lines = std::min(static_cast<std::size_t>(screen.height), screen.dirty.size());
-    const std::ptrdiff_t repeat = screen.scanline_size;
-    auto* out = static_cast<std::uint8_t*>(destination);
-    for (std::size_t line = 0; line < lines; ++line) {
+    std::size_t line = 0;
+    while (line < lines) {
         if (screen.dirty[line] == 0) {
+            ++line;
             continue;
         }
-        const std::uint8_t* in =
-            screen.visible_fb + static_cast<std::ptrdiff_t>(line) * screen.pitch;
-        const std::ptrdiff_t first = static_cast<std::ptrdiff_t>(line) * repeat;
-        for (std::ptrdiff_t d = first; d < first + repeat; ++d) {
-            fn(out + d * destination_pitch, in, screen.width, input);
+        const std::size_t first = line;
+        while (line < lines && screen.dirty[line] != 0) {
+            ++line;
         }
+        run(static_cast<std::ptrdiff_t>(first), static_cast<std::ptrdiff_t>(line - first));
     }
+}
+
+// The one place where converters copy memory unchanged.
+void copy_block(std::uint8_t* out, const std::uint8_t* in, std::size_t bytes) {
+    std::memcpy(out, in, bytes);
+}
+
+} // namespace
+
+void convert_dirty_lines(const ScreenState& screen, void* destination,
+                         std::int32_t destination_pitch, LineFn fn, const LineInput& input) {
+    const std::ptrdiff_t repeat = screen.scanline_size;
+    auto* out = static_cast<std::uint8_t*>(destination);
+    for_dirty_runs(screen, [&](std::ptrdiff_t first, std::ptrdiff_t count) {
+        for (std::ptrdiff_t line = first; line < first + count; ++line) {
+            const std::uint8_t* in = screen.visible_fb + line * screen.pitch;
+            for (std::ptrdiff_t d = line * repeat; d < (line + 1) * repeat; ++d) {
+                fn(out + d * destination_pitch, in, screen.width, input);
+            }
+        }
+    });
 }
 
 void convert_open_screen(void* destination, std::int32_t destination_pitch, LineFn fn) {
@@ -51,7 +73,7 @@ void convert_open_screen_expanding(void* destination, std::int32_t destination_p
 namespace {
 
 void copy_line(std::uint8_t* out, const std::uint8_t* in, int, const LineInput& input) {
-    std::memcpy(out, in, static_cast<std::size_t>(input.line_bytes));
+    copy_block(out, in, static_cast<std::size_t>(input.line_bytes));
 }
 
 std::uint32_t clear_top(std::uint32_t p) {
@@ -64,8 +86,21 @@ void clear_top_line(std::uint8_t* out, const std::uint8_t* in, int width, const 
 
 } // namespace
 
-void convert_copy(void* d, std::int32_t p) {
-    convert_open_screen(d, p, copy_line);
+// Where the display lines lie exactly like the framebuffer's, a run of dirty lines is one block.
+void convert_copy(void* destination, std::int32_t destination_pitch) {
+    const ScreenState* screen = current_screen();
+    if (screen == nullptr) {
+        return;
+    }
+    if (screen->scanline_size != 1 || destination_pitch != screen->pitch) {
+        convert_open_screen(destination, destination_pitch, copy_line);
+        return;
+    }
+    auto* out = static_cast<std::uint8_t*>(destination);
+    for_dirty_runs(*screen, [&](std::ptrdiff_t first, std::ptrdiff_t count) {
+        copy_block(out + first * screen->pitch, screen->visible_fb + first * screen->pitch,
+                   static_cast<std::size_t>(count * screen->pitch));
+    });
 }
 void convert_32_clear_top(void* d, std::int32_t p) {
     convert_open_screen(d, p, clear_top_line);

@@ -101,13 +101,36 @@ template <class Kernel>
     }
 }
 
-// Runs the SSSE3 kernel where the processor has SSSE3, else the SSE2 one.
-template <class Sse2, class Ssse3 = Sse2>
+template <class Kernel>
+[[gnu::target("avx2")]] void line_avx2(std::uint8_t* out, const std::uint8_t* in, int width,
+                                       const LineInput& input) {
+    const Kernel kernel(input);
+    int i = 0;
+    for (; i + 16 <= width; i += 16) {
+        kernel.step16(out + i * Kernel::out_size, in + i * Kernel::in_size);
+    }
+    for (; i + 4 <= width; i += 4) {
+        kernel.step4(out + i * Kernel::out_size, in + i * Kernel::in_size);
+    }
+    if (i < width) {
+        Kernel::tail(out + i * Kernel::out_size, in + i * Kernel::in_size, width - i, input);
+    }
+}
+
+// Runs the kernel of the highest extension the processor has among those given; a kernel named
+// again for a higher extension means that extension adds nothing to it.
+template <class Sse2, class Ssse3 = Sse2, class Avx2 = Ssse3>
 void run_vector(void* destination, std::int32_t destination_pitch) {
+    const int level = vector_level();
     LineFn line = line_sse2<Sse2>;
     if constexpr (!std::is_same_v<Sse2, Ssse3>) {
-        if (vector_level() >= level_ssse3) {
+        if (level >= level_ssse3) {
             line = line_ssse3<Ssse3>;
+        }
+    }
+    if constexpr (!std::is_same_v<Ssse3, Avx2>) {
+        if (level >= level_avx2) {
+            line = line_avx2<Avx2>;
         }
     }
     convert_open_screen(destination, destination_pitch, line);
@@ -324,6 +347,35 @@ template <int Depth, bool Swap> struct Rgb32To16Kernel {
     }
 };
 
+// The same eight pixels at a time; the 256-bit pack interleaves the 128-bit halves, which the
+// final permutation puts back in order.
+template <int Depth, bool Swap> struct Rgb32To16KernelAvx2 {
+    static constexpr int in_size = 4;
+    static constexpr int out_size = 2;
+    static constexpr LineFn tail = rgb32_line<Depth, Swap>;
+    explicit Rgb32To16KernelAvx2(const LineInput&) {}
+    [[gnu::target("avx2")]] static __m256i lanes(const std::uint8_t* in) {
+        constexpr std::uint32_t high_weight = Depth == 15 ? 0x400 : 0x800;
+        constexpr std::uint32_t weights = Swap ? high_weight | 0x10000 : high_weight << 16 | 1;
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        const __m256i outer = _mm256_madd_epi16(_mm256_and_si256(p, _mm256_set1_epi32(0x00F800F8)),
+                                                _mm256_set1_epi32(weights));
+        const __m256i green =
+            Depth == 15 ? _mm256_srli_epi32(_mm256_and_si256(p, _mm256_set1_epi32(0xF800)), 3)
+                        : _mm256_srli_epi32(_mm256_and_si256(p, _mm256_set1_epi32(0xFC00)), 2);
+        return _mm256_srai_epi32(_mm256_slli_epi32(_mm256_or_si256(outer, green), 13), 16);
+    }
+    [[gnu::target("avx2")]] void step16(std::uint8_t* out, const std::uint8_t* in) const {
+        const __m256i packed = _mm256_packs_epi32(lanes(in), lanes(in + 32));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                            _mm256_permute4x64_epi64(packed, 0xD8));
+    }
+    [[gnu::target("avx2")]] void step4(std::uint8_t* out, const std::uint8_t* in) const {
+        const __m128i lanes = pack_16_lanes<Depth, Swap>(load128(in));
+        store_half(out, _mm_packs_epi32(lanes, lanes));
+    }
+};
+
 template <bool Swap> struct Rgb32To24Kernel {
     static constexpr int in_size = 4;
     static constexpr int out_size = 3;
@@ -489,16 +541,20 @@ void convert_16_to_32_mmx(void* d, std::int32_t p) {
 }
 
 void convert_32_to_15_rl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To16Kernel<15, true>>(d, p);
+    run_vector<Rgb32To16Kernel<15, true>, Rgb32To16Kernel<15, true>, Rgb32To16KernelAvx2<15, true>>(
+        d, p);
 }
 void convert_32_to_16_rl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To16Kernel<16, true>>(d, p);
+    run_vector<Rgb32To16Kernel<16, true>, Rgb32To16Kernel<16, true>, Rgb32To16KernelAvx2<16, true>>(
+        d, p);
 }
 void convert_32_to_15_bl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To16Kernel<15, false>>(d, p);
+    run_vector<Rgb32To16Kernel<15, false>, Rgb32To16Kernel<15, false>,
+               Rgb32To16KernelAvx2<15, false>>(d, p);
 }
 void convert_32_to_16_bl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To16Kernel<16, false>>(d, p);
+    run_vector<Rgb32To16Kernel<16, false>, Rgb32To16Kernel<16, false>,
+               Rgb32To16KernelAvx2<16, false>>(d, p);
 }
 void convert_32_to_24_rl_mmx(void* d, std::int32_t p) {
     run_vector<Rgb32To24Kernel<true>, Rgb32To24KernelSsse3<true>>(d, p);

@@ -66,10 +66,11 @@ struct TestScreen {
     }
 };
 
-// Runs fn into a destination of untouched bytes whose lines are 8 bytes longer than the
-// converted pixels, so that a write past the end of a line shows.
-std::vector<std::uint8_t> run(ConvertFn fn, const TestScreen& screen, int bytes_per_pixel) {
-    const int pitch = screen.state.width * bytes_per_pixel + 8;
+// Runs fn into a destination of untouched bytes whose lines are by default 8 bytes longer than
+// the converted pixels, so that a write past the end of a line shows.
+std::vector<std::uint8_t> run(ConvertFn fn, const TestScreen& screen, int bytes_per_pixel,
+                              int padding = 8) {
+    const int pitch = screen.state.width * bytes_per_pixel + padding;
     std::vector<std::uint8_t> out(
         static_cast<std::size_t>(pitch * screen.state.height * screen.state.scanline_size),
         untouched);
@@ -142,9 +143,9 @@ std::uint32_t reference_pixel(int index, std::uint32_t v, const ScreenState& scr
 // holds its pixels, everything else is untouched.
 std::vector<std::uint8_t> reference(const TestScreen& screen, int bytes_per_pixel,
                                     std::uint32_t (*pixel)(int, std::uint32_t, const ScreenState&),
-                                    int index) {
+                                    int index, int padding = 8) {
     const ScreenState& s = screen.state;
-    const int pitch = s.width * bytes_per_pixel + 8;
+    const int pitch = s.width * bytes_per_pixel + padding;
     std::vector<std::uint8_t> out(static_cast<std::size_t>(pitch * s.height * s.scanline_size),
                                   untouched);
     for (int d = 0; d < s.height * s.scanline_size; ++d) {
@@ -344,7 +345,10 @@ TEST(Convert, PlainMembersFollowTheFormulas) {
             TestScreen indexed(8, width, 4, scanline_size);
             indexed.randomise(random);
             const auto copy = [](int, std::uint32_t v, const ScreenState&) { return v; };
-            EXPECT_EQ(run(convert_copy, indexed, 1), reference(indexed, 1, copy, 0));
+            for (const int padding : {0, 8}) { // equal pitches copy whole runs of lines
+                EXPECT_EQ(run(convert_copy, indexed, 1, padding),
+                          reference(indexed, 1, copy, 0, padding));
+            }
             TestScreen rgb(32, width, 4, scanline_size);
             rgb.randomise(random);
             const auto clear = [](int, std::uint32_t v, const ScreenState&) {
