@@ -47,42 +47,28 @@ int display_bytes(int depth) {
     return depth == 15 ? 2 : depth / 8;
 }
 
-pixman_format_code_t pixman_source(int depth) {
-    return depth == 8 ? PIXMAN_c8 : depth == 16 ? PIXMAN_r5g6b5 : PIXMAN_x8r8g8b8;
-}
-pixman_format_code_t pixman_display(int depth, bool red_low) {
-    switch (depth) {
-    case 8:
-        return PIXMAN_c8;
-    case 15:
-        return red_low ? PIXMAN_x1b5g5r5 : PIXMAN_x1r5g5b5;
-    case 16:
-        return red_low ? PIXMAN_b5g6r5 : PIXMAN_r5g6b5;
-    case 24: // pixman's r8g8b8 is blue first in memory
-        return red_low ? PIXMAN_b8g8r8 : PIXMAN_r8g8b8;
-    default:
-        return red_low ? PIXMAN_x8b8g8r8 : PIXMAN_x8r8g8b8;
+// The formats of each depth as pixman and SDL2 name them, blue-low first, red-low second. A
+// framebuffer of depth 8, 16 or 32 is an 8-bit display's, a blue-low 16-bit one's or a blue-low
+// 32-bit one's format. pixman's r8g8b8 is blue first in memory, SDL's RGB24 red first.
+struct Formats {
+    int depth;
+    pixman_format_code_t pixman[2];
+    Uint32 sdl[2];
+};
+constexpr Formats formats[] = {
+    {8, {PIXMAN_c8, PIXMAN_c8}, {SDL_PIXELFORMAT_INDEX8, SDL_PIXELFORMAT_INDEX8}},
+    {15, {PIXMAN_x1r5g5b5, PIXMAN_x1b5g5r5}, {SDL_PIXELFORMAT_RGB555, SDL_PIXELFORMAT_BGR555}},
+    {16, {PIXMAN_r5g6b5, PIXMAN_b5g6r5}, {SDL_PIXELFORMAT_RGB565, SDL_PIXELFORMAT_BGR565}},
+    {24, {PIXMAN_r8g8b8, PIXMAN_b8g8r8}, {SDL_PIXELFORMAT_BGR24, SDL_PIXELFORMAT_RGB24}},
+    {32, {PIXMAN_x8r8g8b8, PIXMAN_x8b8g8r8}, {SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_BGR888}},
+};
+const Formats& formats_of(int depth) {
+    for (const Formats& f : formats) {
+        if (f.depth == depth) {
+            return f;
+        }
     }
-}
-
-Uint32 sdl_source(int depth) {
-    return depth == 8    ? SDL_PIXELFORMAT_INDEX8
-           : depth == 16 ? SDL_PIXELFORMAT_RGB565
-                         : SDL_PIXELFORMAT_RGB888;
-}
-Uint32 sdl_display(int depth, bool red_low) {
-    switch (depth) {
-    case 8:
-        return SDL_PIXELFORMAT_INDEX8;
-    case 15:
-        return red_low ? SDL_PIXELFORMAT_BGR555 : SDL_PIXELFORMAT_RGB555;
-    case 16:
-        return red_low ? SDL_PIXELFORMAT_BGR565 : SDL_PIXELFORMAT_RGB565;
-    case 24: // SDL's RGB24 is red first in memory
-        return red_low ? SDL_PIXELFORMAT_RGB24 : SDL_PIXELFORMAT_BGR24;
-    default:
-        return red_low ? SDL_PIXELFORMAT_BGR888 : SDL_PIXELFORMAT_RGB888;
-    }
+    return formats[4];
 }
 
 // Buffers shared by every benchmark of one frame size: a framebuffer of each depth filled with
@@ -175,10 +161,10 @@ void run_ours(benchmark::State& state, const Pair& pair, Frame& f) {
 void run_pixman(benchmark::State& state, const Pair& pair, Frame& f) {
     const int w = f.size.width, h = f.size.height;
     pixman_image_t* source = pixman_image_create_bits(
-        pixman_source(pair.fb_depth), w, h,
+        formats_of(pair.fb_depth).pixman[0], w, h,
         reinterpret_cast<std::uint32_t*>(f.source(pair.fb_depth)), w * fb_bytes(pair.fb_depth));
     pixman_image_t* display = pixman_image_create_bits(
-        pixman_display(pair.display, pair.red_low), w, h,
+        formats_of(pair.display).pixman[pair.red_low], w, h,
         reinterpret_cast<std::uint32_t*>(f.destination.data()), w * display_bytes(pair.display));
     if (pair.fb_depth == 8) {
         pixman_image_set_indexed(source, &palette().pixman);
@@ -197,7 +183,8 @@ void run_pixman(benchmark::State& state, const Pair& pair, Frame& f) {
 
 void run_sdl(benchmark::State& state, const Pair& pair, Frame& f) {
     const int w = f.size.width, h = f.size.height;
-    const Uint32 from = sdl_source(pair.fb_depth), to = sdl_display(pair.display, pair.red_low);
+    const Uint32 from = formats_of(pair.fb_depth).sdl[0],
+                 to = formats_of(pair.display).sdl[pair.red_low];
     const int source_pitch = w * fb_bytes(pair.fb_depth);
     const int display_pitch = w * display_bytes(pair.display);
     if (pair.fb_depth != 8) {

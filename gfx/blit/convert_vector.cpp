@@ -1,7 +1,7 @@
 // The vector members: the plain members' output, computed with SSE2 (part of every x86-64
-// processor), and with SSSE3 byte shuffles where the processor has them. They are chosen only for
-// lines of a multiple of 4 pixels; the few pixels after the last whole step go through the plain
-// line converter, so any width still converts completely.
+// processor), and with SSSE3 byte shuffles or AVX2 where the processor has them and they pay. They
+// are chosen only for lines of a multiple of 4 pixels; the few pixels after the last whole step go
+// through the plain line converter, so any width still converts completely.
 #include "gfx/blit/convert.h"
 #include "gfx/blit/convert_lines.h"
 
@@ -68,17 +68,25 @@ void store_12(std::uint8_t* out, __m128i v) {
 }
 
 // A kernel converts 16 pixels (step16) or 4 pixels (step4) of a line; tail is the plain line
-// converter for what remains. One loop per instruction set, because a loop can only inline a
-// kernel compiled for the same extensions.
+// converter for what remains. The kernels of SSSE3 and AVX2 are compiled for those extensions,
+// and a kernel can only be inlined into a function compiled for at least the same: so the loop is
+// written once and flattened into one entry per extension.
+// Bytes per pixel on either side and the plain line converter of a kernel.
+template <int InSize, int OutSize, LineFn Tail> struct KernelShape {
+    static constexpr int in_size = InSize;
+    static constexpr int out_size = OutSize;
+    static constexpr LineFn tail = Tail;
+};
+
 template <class Kernel>
-void line_sse2(std::uint8_t* out, const std::uint8_t* in, int width, const LineInput& input) {
-    const Kernel kernel(input);
+[[gnu::always_inline]] inline void line_steps(std::uint8_t* out, const std::uint8_t* in, int width,
+                                              const LineInput& input) {
     int i = 0;
     for (; i + 16 <= width; i += 16) {
-        kernel.step16(out + i * Kernel::out_size, in + i * Kernel::in_size);
+        Kernel::step16(out + i * Kernel::out_size, in + i * Kernel::in_size);
     }
     for (; i + 4 <= width; i += 4) {
-        kernel.step4(out + i * Kernel::out_size, in + i * Kernel::in_size);
+        Kernel::step4(out + i * Kernel::out_size, in + i * Kernel::in_size);
     }
     if (i < width) {
         Kernel::tail(out + i * Kernel::out_size, in + i * Kernel::in_size, width - i, input);
@@ -86,35 +94,19 @@ void line_sse2(std::uint8_t* out, const std::uint8_t* in, int width, const LineI
 }
 
 template <class Kernel>
-[[gnu::target("ssse3")]] void line_ssse3(std::uint8_t* out, const std::uint8_t* in, int width,
-                                         const LineInput& input) {
-    const Kernel kernel(input);
-    int i = 0;
-    for (; i + 16 <= width; i += 16) {
-        kernel.step16(out + i * Kernel::out_size, in + i * Kernel::in_size);
-    }
-    for (; i + 4 <= width; i += 4) {
-        kernel.step4(out + i * Kernel::out_size, in + i * Kernel::in_size);
-    }
-    if (i < width) {
-        Kernel::tail(out + i * Kernel::out_size, in + i * Kernel::in_size, width - i, input);
-    }
+[[gnu::flatten]] void line_sse2(std::uint8_t* out, const std::uint8_t* in, int width,
+                                const LineInput& input) {
+    line_steps<Kernel>(out, in, width, input);
 }
-
 template <class Kernel>
-[[gnu::target("avx2")]] void line_avx2(std::uint8_t* out, const std::uint8_t* in, int width,
-                                       const LineInput& input) {
-    const Kernel kernel(input);
-    int i = 0;
-    for (; i + 16 <= width; i += 16) {
-        kernel.step16(out + i * Kernel::out_size, in + i * Kernel::in_size);
-    }
-    for (; i + 4 <= width; i += 4) {
-        kernel.step4(out + i * Kernel::out_size, in + i * Kernel::in_size);
-    }
-    if (i < width) {
-        Kernel::tail(out + i * Kernel::out_size, in + i * Kernel::in_size, width - i, input);
-    }
+[[gnu::target("ssse3"), gnu::flatten]] void line_ssse3(std::uint8_t* out, const std::uint8_t* in,
+                                                       int width, const LineInput& input) {
+    line_steps<Kernel>(out, in, width, input);
+}
+template <class Kernel>
+[[gnu::target("avx2"), gnu::flatten]] void line_avx2(std::uint8_t* out, const std::uint8_t* in,
+                                                     int width, const LineInput& input) {
+    line_steps<Kernel>(out, in, width, input);
 }
 
 // Runs the kernel of the highest extension the processor has among those given; a kernel named
@@ -163,16 +155,12 @@ struct Rgb16To16Rl {
     }
 };
 
-template <class Format> struct Rgb16To16Kernel {
-    static constexpr int in_size = 2;
-    static constexpr int out_size = 2;
-    static constexpr LineFn tail = rgb16_line<Format::plain>;
-    explicit Rgb16To16Kernel(const LineInput&) {}
-    void step16(std::uint8_t* out, const std::uint8_t* in) const {
+template <class Format> struct Rgb16To16Kernel : KernelShape<2, 2, rgb16_line<Format::plain>> {
+    static void step16(std::uint8_t* out, const std::uint8_t* in) {
         store128(out, Format::apply(load128(in)));
         store128(out + 16, Format::apply(load128(in + 16)));
     }
-    void step4(std::uint8_t* out, const std::uint8_t* in) const {
+    static void step4(std::uint8_t* out, const std::uint8_t* in) {
         store_half(out, Format::apply(load_half(in)));
     }
 };
@@ -196,12 +184,8 @@ template <bool RedLow> struct Expanded {
     }
 };
 
-template <bool RedLow> struct Rgb16To32Kernel {
-    static constexpr int in_size = 2;
-    static constexpr int out_size = 4;
-    static constexpr LineFn tail = rgb16_expand_line<32>;
-    explicit Rgb16To32Kernel(const LineInput&) {}
-    void step16(std::uint8_t* out, const std::uint8_t* in) const {
+template <bool RedLow> struct Rgb16To32Kernel : KernelShape<2, 4, rgb16_expand_line<32>> {
+    static void step16(std::uint8_t* out, const std::uint8_t* in) {
         const Expanded<RedLow> a(load128(in));
         const Expanded<RedLow> b(load128(in + 16));
         store128(out, a.low);
@@ -209,7 +193,7 @@ template <bool RedLow> struct Rgb16To32Kernel {
         store128(out + 32, b.low);
         store128(out + 48, b.high);
     }
-    void step4(std::uint8_t* out, const std::uint8_t* in) const {
+    static void step4(std::uint8_t* out, const std::uint8_t* in) {
         store128(out, Expanded<RedLow>(load_half(in)).low);
     }
 };
@@ -276,32 +260,24 @@ template <bool Swap>
     store_12(out, shuffle(a, Pack24Masks<Swap>::masks[0]));
 }
 
-template <bool RedLow> struct Rgb16To24Kernel {
-    static constexpr int in_size = 2;
-    static constexpr int out_size = 3;
-    static constexpr LineFn tail = rgb16_expand_line<24>;
-    explicit Rgb16To24Kernel(const LineInput&) {}
-    void step16(std::uint8_t* out, const std::uint8_t* in) const {
+template <bool RedLow> struct Rgb16To24Kernel : KernelShape<2, 3, rgb16_expand_line<24>> {
+    static void step16(std::uint8_t* out, const std::uint8_t* in) {
         const Expanded<RedLow> a(load128(in));
         const Expanded<RedLow> b(load128(in + 16));
         store_48(out, squeeze_24(a.low), squeeze_24(a.high), squeeze_24(b.low), squeeze_24(b.high));
     }
-    void step4(std::uint8_t* out, const std::uint8_t* in) const {
+    static void step4(std::uint8_t* out, const std::uint8_t* in) {
         store_12(out, squeeze_24(Expanded<RedLow>(load_half(in)).low));
     }
 };
 
-template <bool RedLow> struct Rgb16To24KernelSsse3 {
-    static constexpr int in_size = 2;
-    static constexpr int out_size = 3;
-    static constexpr LineFn tail = rgb16_expand_line<24>;
-    explicit Rgb16To24KernelSsse3(const LineInput&) {}
-    [[gnu::target("ssse3")]] void step16(std::uint8_t* out, const std::uint8_t* in) const {
+template <bool RedLow> struct Rgb16To24KernelSsse3 : KernelShape<2, 3, rgb16_expand_line<24>> {
+    [[gnu::target("ssse3")]] static void step16(std::uint8_t* out, const std::uint8_t* in) {
         const Expanded<RedLow> a(load128(in));
         const Expanded<RedLow> b(load128(in + 16));
         shuffle_store_48<false>(out, a.low, a.high, b.low, b.high);
     }
-    [[gnu::target("ssse3")]] void step4(std::uint8_t* out, const std::uint8_t* in) const {
+    [[gnu::target("ssse3")]] static void step4(std::uint8_t* out, const std::uint8_t* in) {
         shuffle_store_12<false>(out, Expanded<RedLow>(load_half(in)).low);
     }
 };
@@ -319,103 +295,89 @@ __m128i swap_outer_sse2(__m128i p) {
 // by one multiply-add, low channel times 1 and high channel times 0x400 (15-bit) or 0x800
 // (16-bit), or the other way round when the display has the other order; green is masked and
 // shifted on its own. Everything sits 3 bits high until the final shift.
-template <int Depth, bool Swap> __m128i pack_16_lanes(__m128i p) {
-    constexpr std::uint32_t high_weight = Depth == 15 ? 0x400 : 0x800;
-    constexpr std::uint32_t weights = Swap ? high_weight | 0x10000 : high_weight << 16 | 1;
-    const __m128i outer = _mm_madd_epi16(_mm_and_si128(p, splat(0x00F800F8)), splat(weights));
-    const __m128i green = Depth == 15 ? _mm_srli_epi32(_mm_and_si128(p, splat(0xF800)), 3)
-                                      : _mm_srli_epi32(_mm_and_si128(p, splat(0xFC00)), 2);
-    return _mm_srai_epi32(_mm_slli_epi32(_mm_or_si128(outer, green), 13), 16);
-}
+template <int Depth, bool Swap> struct Pack16 {
+    static constexpr std::uint32_t outer_mask = 0x00F800F8;
+    static constexpr std::uint32_t high_weight = Depth == 15 ? 0x400 : 0x800;
+    static constexpr std::uint32_t weights = Swap ? high_weight | 0x10000 : high_weight << 16 | 1;
+    static constexpr std::uint32_t green_mask = Depth == 15 ? 0xF800 : 0xFC00;
+    static constexpr int green_shift = Depth == 15 ? 3 : 2;
 
-template <int Depth, bool Swap> struct Rgb32To16Kernel {
-    static constexpr int in_size = 4;
-    static constexpr int out_size = 2;
-    static constexpr LineFn tail = rgb32_line<Depth, Swap>;
-    explicit Rgb32To16Kernel(const LineInput&) {}
-    static __m128i pack8(const std::uint8_t* in) {
-        return _mm_packs_epi32(pack_16_lanes<Depth, Swap>(load128(in)),
-                               pack_16_lanes<Depth, Swap>(load128(in + 16)));
+    static __m128i lanes(__m128i p) {
+        const __m128i outer = _mm_madd_epi16(_mm_and_si128(p, splat(outer_mask)), splat(weights));
+        const __m128i green = _mm_srli_epi32(_mm_and_si128(p, splat(green_mask)), green_shift);
+        return _mm_srai_epi32(_mm_slli_epi32(_mm_or_si128(outer, green), 13), 16);
     }
-    void step16(std::uint8_t* out, const std::uint8_t* in) const {
+    [[gnu::target("avx2")]] static __m256i lanes(__m256i p) {
+        const __m256i outer =
+            _mm256_madd_epi16(_mm256_and_si256(p, _mm256_set1_epi32(static_cast<int>(outer_mask))),
+                              _mm256_set1_epi32(static_cast<int>(weights)));
+        const __m256i green = _mm256_srli_epi32(
+            _mm256_and_si256(p, _mm256_set1_epi32(static_cast<int>(green_mask))), green_shift);
+        return _mm256_srai_epi32(_mm256_slli_epi32(_mm256_or_si256(outer, green), 13), 16);
+    }
+};
+
+template <int Depth, bool Swap>
+struct Rgb32To16Kernel : KernelShape<4, 2, rgb32_line<Depth, Swap>> {
+    static __m128i pack8(const std::uint8_t* in) {
+        return _mm_packs_epi32(Pack16<Depth, Swap>::lanes(load128(in)),
+                               Pack16<Depth, Swap>::lanes(load128(in + 16)));
+    }
+    static void step16(std::uint8_t* out, const std::uint8_t* in) {
         store128(out, pack8(in));
         store128(out + 16, pack8(in + 32));
     }
-    void step4(std::uint8_t* out, const std::uint8_t* in) const {
-        const __m128i lanes = pack_16_lanes<Depth, Swap>(load128(in));
+    static void step4(std::uint8_t* out, const std::uint8_t* in) {
+        const __m128i lanes = Pack16<Depth, Swap>::lanes(load128(in));
         store_half(out, _mm_packs_epi32(lanes, lanes));
     }
 };
 
-// The same eight pixels at a time; the 256-bit pack interleaves the 128-bit halves, which the
-// final permutation puts back in order.
-template <int Depth, bool Swap> struct Rgb32To16KernelAvx2 {
-    static constexpr int in_size = 4;
-    static constexpr int out_size = 2;
-    static constexpr LineFn tail = rgb32_line<Depth, Swap>;
-    explicit Rgb32To16KernelAvx2(const LineInput&) {}
+// Eight pixels a vector; the 256-bit pack interleaves the 128-bit halves, which the final
+// permutation puts back in order.
+template <int Depth, bool Swap>
+struct Rgb32To16KernelAvx2 : KernelShape<4, 2, rgb32_line<Depth, Swap>> {
     [[gnu::target("avx2")]] static __m256i lanes(const std::uint8_t* in) {
-        constexpr std::uint32_t high_weight = Depth == 15 ? 0x400 : 0x800;
-        constexpr std::uint32_t weights = Swap ? high_weight | 0x10000 : high_weight << 16 | 1;
-        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-        const __m256i outer = _mm256_madd_epi16(_mm256_and_si256(p, _mm256_set1_epi32(0x00F800F8)),
-                                                _mm256_set1_epi32(weights));
-        const __m256i green =
-            Depth == 15 ? _mm256_srli_epi32(_mm256_and_si256(p, _mm256_set1_epi32(0xF800)), 3)
-                        : _mm256_srli_epi32(_mm256_and_si256(p, _mm256_set1_epi32(0xFC00)), 2);
-        return _mm256_srai_epi32(_mm256_slli_epi32(_mm256_or_si256(outer, green), 13), 16);
+        return Pack16<Depth, Swap>::lanes(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
     }
-    [[gnu::target("avx2")]] void step16(std::uint8_t* out, const std::uint8_t* in) const {
+    [[gnu::target("avx2")]] static void step16(std::uint8_t* out, const std::uint8_t* in) {
         const __m256i packed = _mm256_packs_epi32(lanes(in), lanes(in + 32));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
                             _mm256_permute4x64_epi64(packed, 0xD8));
     }
-    [[gnu::target("avx2")]] void step4(std::uint8_t* out, const std::uint8_t* in) const {
-        const __m128i lanes = pack_16_lanes<Depth, Swap>(load128(in));
-        store_half(out, _mm_packs_epi32(lanes, lanes));
+    static void step4(std::uint8_t* out, const std::uint8_t* in) {
+        Rgb32To16Kernel<Depth, Swap>::step4(out, in);
     }
 };
 
-template <bool Swap> struct Rgb32To24Kernel {
-    static constexpr int in_size = 4;
-    static constexpr int out_size = 3;
-    static constexpr LineFn tail = rgb32_line<24, Swap>;
-    explicit Rgb32To24Kernel(const LineInput&) {}
+template <bool Swap> struct Rgb32To24Kernel : KernelShape<4, 3, rgb32_line<24, Swap>> {
     static __m128i squeeze(const std::uint8_t* in) {
         const __m128i p = load128(in);
         return squeeze_24(Swap ? swap_outer_sse2(p) : p);
     }
-    void step16(std::uint8_t* out, const std::uint8_t* in) const {
+    static void step16(std::uint8_t* out, const std::uint8_t* in) {
         store_48(out, squeeze(in), squeeze(in + 16), squeeze(in + 32), squeeze(in + 48));
     }
-    void step4(std::uint8_t* out, const std::uint8_t* in) const { store_12(out, squeeze(in)); }
+    static void step4(std::uint8_t* out, const std::uint8_t* in) { store_12(out, squeeze(in)); }
 };
 
-template <bool Swap> struct Rgb32To24KernelSsse3 {
-    static constexpr int in_size = 4;
-    static constexpr int out_size = 3;
-    static constexpr LineFn tail = rgb32_line<24, Swap>;
-    explicit Rgb32To24KernelSsse3(const LineInput&) {}
-    [[gnu::target("ssse3")]] void step16(std::uint8_t* out, const std::uint8_t* in) const {
+template <bool Swap> struct Rgb32To24KernelSsse3 : KernelShape<4, 3, rgb32_line<24, Swap>> {
+    [[gnu::target("ssse3")]] static void step16(std::uint8_t* out, const std::uint8_t* in) {
         shuffle_store_48<Swap>(out, load128(in), load128(in + 16), load128(in + 32),
                                load128(in + 48));
     }
-    [[gnu::target("ssse3")]] void step4(std::uint8_t* out, const std::uint8_t* in) const {
+    [[gnu::target("ssse3")]] static void step4(std::uint8_t* out, const std::uint8_t* in) {
         shuffle_store_12<Swap>(out, load128(in));
     }
 };
 
-struct Rgb32SwapKernel {
-    static constexpr int in_size = 4;
-    static constexpr int out_size = 4;
-    static constexpr LineFn tail = rgb32_line<32, true>;
-    explicit Rgb32SwapKernel(const LineInput&) {}
-    void step16(std::uint8_t* out, const std::uint8_t* in) const {
+struct Rgb32SwapKernel : KernelShape<4, 4, rgb32_line<32, true>> {
+    static void step16(std::uint8_t* out, const std::uint8_t* in) {
         for (int k = 0; k < 64; k += 16) {
             store128(out + k, swap_outer_sse2(load128(in + k)));
         }
     }
-    void step4(std::uint8_t* out, const std::uint8_t* in) const {
+    static void step4(std::uint8_t* out, const std::uint8_t* in) {
         store128(out, swap_outer_sse2(load128(in)));
     }
 };
@@ -423,17 +385,13 @@ struct Rgb32SwapKernel {
 constexpr ShuffleMask swap_outer_mask = {
     {2, 1, 0, -128, 6, 5, 4, -128, 10, 9, 8, -128, 14, 13, 12, -128}};
 
-struct Rgb32SwapKernelSsse3 {
-    static constexpr int in_size = 4;
-    static constexpr int out_size = 4;
-    static constexpr LineFn tail = rgb32_line<32, true>;
-    explicit Rgb32SwapKernelSsse3(const LineInput&) {}
-    [[gnu::target("ssse3")]] void step16(std::uint8_t* out, const std::uint8_t* in) const {
+struct Rgb32SwapKernelSsse3 : KernelShape<4, 4, rgb32_line<32, true>> {
+    [[gnu::target("ssse3")]] static void step16(std::uint8_t* out, const std::uint8_t* in) {
         for (int k = 0; k < 64; k += 16) {
             store128(out + k, shuffle(load128(in + k), swap_outer_mask));
         }
     }
-    [[gnu::target("ssse3")]] void step4(std::uint8_t* out, const std::uint8_t* in) const {
+    [[gnu::target("ssse3")]] static void step4(std::uint8_t* out, const std::uint8_t* in) {
         store128(out, shuffle(load128(in), swap_outer_mask));
     }
 };
