@@ -243,13 +243,16 @@ std::vector<Pair> table_pairs() {
     for (const bool red_low : {true, false}) {
         for (int group = 0; group < 3; ++group) {
             for (const int display : {15, 16, 24, 32}) {
+                // A blue-low display of the framebuffer's own format is a plain copy.
+                const bool copy =
+                    !red_low && (group == 1 ? display == 16 : group == 2 && display == 32);
                 pairs.push_back({std::string(sources[group]) + " -> " + std::to_string(display) +
-                                     (red_low ? " rl" : " bl"),
+                                     (red_low ? " rl" : " bl") + (copy ? " (copy)" : ""),
                                  8 << group, display, red_low});
             }
         }
     }
-    pairs.push_back({"pal -> 8", 8, 8, false});
+    pairs.push_back({"pal -> 8 (copy)", 8, 8, false});
     return pairs;
 }
 
