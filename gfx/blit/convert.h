@@ -29,7 +29,7 @@ using ConverterTable = std::array<ConvertFn, converter_table_size>;
 extern const ConverterTable converter_table_plain;
 // Vector members (SSE2, with SSSE3 and AVX2 paths where the processor has them). They give the
 // plain members' output and are selected only for lines that are a multiple of 4 pixels and one
-// display line per framebuffer line. On processors without SSE2 this holds the plain members.
+// display line per framebuffer line. Builds for processors without SSE2 hold the plain members.
 extern const ConverterTable converter_table_mmx;
 
 // Byte-for-byte copy of each dirty line (pitch bytes): same format on both sides.
