@@ -1,7 +1,6 @@
 // The plain converters: the line walk every member shares and the members that work on any
 // width and any scanline_size.
 #include <algorithm>
-#include <cstring>
 
 #include "gfx/blit/convert.h"
 #include "gfx/blit/convert_lines.h"
