@@ -1,0 +1,81 @@
+#include "gfx/core/ddraw_modes.h"
+
+#include <cstdlib>
+
+namespace zered {
+
+int alternate_depth(int depth) {
+    switch (depth) {
+    case 15: return 16;
+    case 16: return 15;
+    case 24: return 32;
+    case 32: return 24;
+    default: return 0;
+    }
+}
+
+DisplayModeSearch display_mode_search(int width, int height, int depth) {
+    DisplayModeSearch search;
+    const int alternate = alternate_depth(depth);
+    auto add = [&](int h, int d) {
+        search.tries[static_cast<std::size_t>(search.count++)] = {
+            width, h, d, width == 320 && h == 200 && depth == 8};
+    };
+    for (int h = height;;) {
+        add(h, depth);
+        if (alternate != 0) add(h, alternate);
+        const int* taller = nullptr;
+        for (const int& candidate : taller_mode_heights) {
+            if (candidate > h) {
+                taller = &candidate;
+                break;
+            }
+        }
+        if (taller == nullptr) break;
+        h = *taller;
+    }
+    return search;
+}
+
+int display_mode_depth(int rgb_bit_count, std::uint32_t green_mask) {
+    return rgb_bit_count == 16 && green_mask == 0x3E0 ? 15 : rgb_bit_count;
+}
+
+DisplayFormat classify_display_format(int rgb_bit_count, std::uint32_t red_mask,
+                                      std::uint32_t green_mask) {
+    DisplayFormat format{display_mode_depth(rgb_bit_count, green_mask), false};
+    if (rgb_bit_count <= 15) return format; // 8 bits: palettised
+    if (rgb_bit_count <= 23)
+        format.red_low = red_mask == 0x1F;
+    else
+        format.red_low = red_mask == 0xFF || red_mask == 0x1F;
+    return format;
+}
+
+void fold_keyboard_state(const std::uint8_t (&device)[keyboard_device_keys],
+                         std::uint8_t* key_state) {
+    constexpr int half = keyboard_device_keys / 2;
+    for (int i = 0; i < half; ++i)
+        key_state[i] = ((device[i] | device[i + half]) & 0x80) != 0 ? 1 : 0;
+}
+
+DisplaySizeList::~DisplaySizeList() { std::free(entries_); }
+
+bool DisplaySizeList::append(std::uint32_t width, std::uint32_t height) {
+    auto* grown = static_cast<std::uint32_t*>(
+        std::realloc(entries_, (static_cast<std::size_t>(count_) + 1) * sizeof *entries_));
+    if (grown == nullptr) return false;
+    entries_ = grown;
+    entries_[count_++] = pack_display_size(width, height);
+    return true;
+}
+
+std::uint32_t* DisplaySizeList::release(int* count) {
+    if (count != nullptr) *count = count_;
+    std::uint32_t* list = entries_;
+    entries_ = nullptr;
+    count_ = 0;
+    return list;
+}
+
+} // namespace zered
