@@ -131,6 +131,16 @@ TEST_F(TextOutput, WrappingAndLineEndsOnTheBottomRow) {
     EXPECT_EQ(row_text(8)[0], 'Z');
     EXPECT_EQ(row_text(9), std::string(50, ' '));
     for (int i = 72 * 400; i < 80 * 400; ++i) ASSERT_EQ(screen().visible_fb[i], 0) << i;
+
+    // Two line feeds there: one scroll of two rows when the print ends.
+    print("Y\n\n");
+    EXPECT_EQ(cursor(), std::pair(0, 9));
+    EXPECT_EQ(row_text(6)[0], 'Z');
+    EXPECT_TRUE(cell_shows(0, 6, 'Z'));
+    EXPECT_EQ(row_text(7)[0], 'Y');
+    EXPECT_TRUE(cell_shows(0, 7, 'Y'));
+    EXPECT_EQ(row_text(8) + row_text(9), std::string(100, ' '));
+    EXPECT_TRUE(cell_shows(0, 8, ' ') && cell_shows(0, 9, ' '));
 }
 
 TEST_F(TextOutput, TabsBackspacesAndReturns) {

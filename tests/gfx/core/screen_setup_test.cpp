@@ -230,9 +230,11 @@ TEST_F(ScreenSetup, ASecondOpenClosesTheFirstAndKeepsTheTitle) {
     EXPECT_EQ(std::string(window_title()), std::string(127, 't'));
     ASSERT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 0);
     const int first = current_screen()->serial;
+    EXPECT_EQ(rt::view_bottom(), 1);
     screen_set_title("drivenudge");
-    ASSERT_EQ(screen_open_sized(64, 16, 8, 1, 0, 0), 0);
+    ASSERT_EQ(screen_open_sized(64, 32, 8, 1, 0, 0), 0);
     EXPECT_GT(current_screen()->serial, first);
+    EXPECT_EQ(rt::view_bottom(), 3) << "the text view follows the new grid";
     EXPECT_EQ(fakes().calls, (std::vector<Call>{{0, true, 0, 0, 8}, {0, false}, {0, true, 0, 0, 8}}));
     EXPECT_EQ(fakes().titles,
               (std::vector<std::string>{std::string(127, 't'), "drivenudge", "drivenudge"}));
