@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -263,6 +264,34 @@ TEST_F(TextOutput, TextSizeChoosesAFontOrChangesNothing) {
     EXPECT_EQ(set_text_size(0, 0), 5 << 16 | 50);
     EXPECT_EQ(screen().font, builtin_font(2));
     EXPECT_EQ(row_text(4).substr(0, 4), "last");
+}
+
+TEST_F(TextOutput, AnyBytesOnAnyGridStayInside) {
+    // Grids that do not fill the pixels, of one cell, without rows, and deeper pixels; random
+    // bytes (control characters included) at random places. The sanitizer build watches the
+    // buffers; here the cursor must stay on the grid.
+    std::mt19937 random(7);
+    for (auto [width, height, depth] :
+         {std::tuple{401, 83, 8}, {8, 8, 32}, {12, 20, 16}, {16, 7, 8}, {7, 16, 4}}) {
+        ASSERT_EQ(screen_open_sized(width, height, depth, 2, 0, 0), 0);
+        const int cols = screen().text_cols, rows = screen().text_rows;
+        for (int round = 0; round < 200; ++round) {
+            std::string bytes(random() % 70, '\0');
+            for (char& b : bytes) b = static_cast<char>(random() % 4 ? random() % 256 : random() % 14);
+            if (cols > 0 && rows > 0 && random() % 3 == 0)
+                rt::move_cursor(static_cast<int>(random() % rows) + 1,
+                                static_cast<int>(random() % cols) + 1, 0);
+            print(bytes);
+            if (cols > 0 && rows > 0) {
+                ASSERT_GE(screen().cursor_x, 0);
+                ASSERT_LT(screen().cursor_x, cols);
+                ASSERT_GE(screen().cursor_y, 0);
+                ASSERT_LT(screen().cursor_y, rows);
+            }
+        }
+        const std::uint16_t high_surrogate_last[] = {'a', 0xD800};
+        print_text_wide(high_surrogate_last, 2, 0);
+    }
 }
 
 } // namespace
