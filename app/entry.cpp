@@ -1,10 +1,12 @@
 #include "app/entry.h"
 
 #include "app/platform.h"
-#include "app/usage_text.h"
+#include "app/usage_screen.h"
 #include "app/wake_cycle.h"
+#include "gfx/core/screen_state.h"
 #include "runtime/process.h"
 #include "runtime/rt_string.h"
+#include "runtime/sleep.h"
 
 #include <cstdio>
 
@@ -19,12 +21,16 @@ Path choose_path(int argc, char** argv) {
 }
 
 void show_usage() {
-    prepare_standard_output();
-    for (const UsagePiece& piece : usage_pieces) {
-        std::fwrite(piece.text.data(), 1, piece.text.size(), stdout);
-        if (piece.ends_line) std::fputs("\n", stdout);
-    }
-    std::fflush(stdout);
+    // The result of opening is not needed: without a screen the same prints reach stdout.
+    open_usage_screen();
+    if (!zered::current_screen()) prepare_standard_output();
+    print_usage();
+    // Wait for a key or the window's close, where one can come at all: without a window the
+    // wait would never end.
+    if (usage_screen_takes_keys())
+        rt::sleep(rt::sleep_until_key);
+    else
+        std::fflush(stdout);
     rt::end(0);
 }
 
