@@ -25,9 +25,10 @@ void show_usage() {
     open_usage_screen();
     if (!zered::current_screen()) prepare_standard_output();
     print_usage();
-    // Wait for a key or the window's close, where one can come at all: without a window the
-    // wait would never end.
-    if (usage_screen_takes_keys())
+    // With a screen open, wait for a key or the window's close. The null driver (asked for with
+    // ZERED=null) has no window, and its screen waits as any other: whoever asked for it ends the
+    // process. Without a screen the text went to standard output and there is nothing to wait for.
+    if (zered::current_screen())
         rt::sleep(rt::sleep_until_key);
     else
         std::fflush(stdout);

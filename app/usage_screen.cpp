@@ -1,7 +1,6 @@
 #include "app/usage_screen.h"
 
 #include "app/usage_text.h"
-#include "gfx/core/display_driver.h"
 #include "gfx/core/screen_setup.h"
 #include "runtime/print.h"
 
@@ -20,11 +19,6 @@ void print_usage() {
         else
             rt::print_string(rt::standard_output_channel, piece.text, end);
     }
-}
-
-bool usage_screen_takes_keys() {
-    const zered::ScreenState* screen = zered::current_screen();
-    return screen && screen->driver && screen->driver != &zered::null_driver;
 }
 
 } // namespace drivenudge

@@ -17,8 +17,4 @@ int open_usage_screen();
 // open, to standard output otherwise.
 void print_usage();
 
-// Whether the open screen can ever deliver a key: not without a screen, nor on the null driver,
-// which has no window to type into.
-bool usage_screen_takes_keys();
-
 } // namespace drivenudge

@@ -118,7 +118,8 @@ void tear_down() {
         screen->driver->exit();
     set_current_screen(nullptr);
     state().screen.reset();
-    // The converters' lookup table goes with the screen once the converters have one.
+    // The converters keep their 2 KiB expansion tables themselves, made on first use and kept for
+    // the process: the screen core does not reach up into the converters.
 }
 
 // What every close does after the tear-down. There is no text console behind this runtime, so

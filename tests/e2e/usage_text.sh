@@ -28,3 +28,11 @@ for switch in /h /H '/?' -h -H '-?'; do check "$switch"; done
 check -h c
 [ -z "$(find "$E2E_WORK/start" -mindepth 1)" ] || e2e_fail "files were created"
 echo "usage text: printed for every help form, exit code 0"
+
+# ZERED=null asks for a screen without a window: it opens, and the program waits for a key that
+# only a window could deliver, printing nothing.
+ZERED=null e2e_start
+sleep 3
+kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "with ZERED=null the program did not wait"
+[ ! -s "$E2E_WORK/out" ] || e2e_fail "with ZERED=null the program printed: $(cat "$E2E_WORK/out")"
+echo "usage text: ZERED=null opens a screen and waits"
