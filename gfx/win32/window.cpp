@@ -124,6 +124,8 @@ int window_init(const char* title, int width, int height, int depth, int refresh
     }
     process_state.cursor_visible = 1;
     process_state.last_screen_x = no_last_position;
+    // Leave notification armed for an earlier window never arrives for this one.
+    process_state.tracking = 0;
     state.clip_cursor = 0;
     if (!state.entry.TrackMouseEvent) state.entry.TrackMouseEvent = leave_tracking_fallback;
 
