@@ -143,7 +143,9 @@ int window_init(const char* title, int width, int height, int depth, int refresh
     state.flags = flags;
     register_window_class(flags);
 
+    // Both wheels count from 0 on each screen.
     process_state.wheel = 0;
+    process_state.hwheel = 0;
     process_state.buttons = 0;
     state.running = 1;
     process_state.wide_chars.release();

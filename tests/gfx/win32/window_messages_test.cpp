@@ -1,6 +1,7 @@
 // Messages sent to a GDI screen's window, handled on its driver thread: what reaches the key
 // buffer, the event queue and the mouse state.
 #include <algorithm>
+#include <ostream>
 
 #include "gfx/win32/gdi_screen.h"
 
@@ -18,6 +19,9 @@ LPARAM key_data(int repeat, int scan_code, bool extended = false, bool was_down 
 struct Brief {
     std::int32_t type, field1, field2;
     bool operator==(const Brief&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const Brief& b) {
+        return out << '{' << b.type << ", " << b.field1 << ", " << b.field2 << '}';
+    }
 };
 std::vector<Brief> brief(const std::vector<Event>& events, int fields) {
     std::vector<Brief> out;
