@@ -44,7 +44,9 @@ struct GdiState {
 
 GdiState gdi;
 
-std::int32_t round_up_to_4(std::int32_t bytes) { return (bytes + 3) & ~3; }
+std::int32_t round_up_to_4(std::int32_t bytes) {
+    return (bytes + 3) & ~3;
+}
 
 // Interim stand-in for the converters: copies each dirty framebuffer line as it is into the
 // scanline_size DIB rows that show it.
@@ -243,10 +245,9 @@ void apply_palette(HDC dc) {
 // Draws display rows first_row to first_row + rows - 1 from the given source rows.
 void draw_rows(HDC dc, int first_row, int rows, const std::uint8_t* source) {
     const WindowState& ws = window_state();
-    ::SetDIBitsToDevice(dc, 0, first_row, static_cast<DWORD>(ws.width), static_cast<DWORD>(rows),
-                        0, 0, 0, static_cast<UINT>(rows), source,
-                        reinterpret_cast<const BITMAPINFO*>(gdi.bitmap_info.get()),
-                        DIB_RGB_COLORS);
+    ::SetDIBitsToDevice(dc, 0, first_row, static_cast<DWORD>(ws.width), static_cast<DWORD>(rows), 0,
+                        0, 0, static_cast<UINT>(rows), source,
+                        reinterpret_cast<const BITMAPINFO*>(gdi.bitmap_info.get()), DIB_RGB_COLORS);
 }
 
 // Converts and draws the band from the first to the last dirty line; the clean lines in
@@ -270,7 +271,7 @@ void draw_dirty_band(HDC dc, ScreenState& screen) {
     const std::uint8_t* source;
     if (gdi.conversion_buffer) {
         (ws.converter ? ws.converter : copy_dirty_rows)(gdi.conversion_buffer.get(),
-                                                         gdi.conversion_pitch);
+                                                        gdi.conversion_pitch);
         source = gdi.conversion_buffer.get() + first_row * gdi.conversion_pitch;
     } else {
         source = screen.visible_fb + first_row * screen.pitch;
@@ -293,8 +294,8 @@ void present_pass() {
         ::ReleaseDC(ws.window, dc);
     }
     if (screen) {
-        const auto count = std::min(static_cast<std::size_t>(std::max(ws.height, 0)),
-                                    screen->dirty.size());
+        const auto count =
+            std::min(static_cast<std::size_t>(std::max(ws.height, 0)), screen->dirty.size());
         std::fill_n(screen->dirty.begin(), count, std::uint8_t{0});
     }
 }

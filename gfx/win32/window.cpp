@@ -91,10 +91,16 @@ class DriverLockGuard {
 
 } // namespace
 
-WindowState& window_state() { return state; }
-WindowProcessState& window_process_state() { return process_state; }
+WindowState& window_state() {
+    return state;
+}
+WindowProcessState& window_process_state() {
+    return process_state;
+}
 
-void window_state_clear() { state = WindowState{}; }
+void window_state_clear() {
+    state = WindowState{};
+}
 
 bool window_running() {
     return std::atomic_ref<int>(state.running).load(std::memory_order_acquire) == 1;
@@ -170,8 +176,8 @@ int open_window(DWORD style, DWORD ex_style, int x, int y, int outer_width, int 
     state.created_width = outer_width;
     state.created_height = outer_height;
     state.window =
-        ::CreateWindowExA(ex_style, state.class_name, state.title ? state.title : "", style, x,
-                          y, outer_width, outer_height, nullptr, nullptr, state.instance, nullptr);
+        ::CreateWindowExA(ex_style, state.class_name, state.title ? state.title : "", style, x, y,
+                          outer_width, outer_height, nullptr, nullptr, state.instance, nullptr);
     if (!state.window) return -1;
     if (state.flags & MODE_ALWAYS_ON_TOP)
         ::SetWindowPos(state.window, HWND_TOPMOST, 0, 0, 0, 0,
@@ -227,8 +233,8 @@ void window_exit() {
     process_state.wide_chars.release();
     process_state.narrow_chars.release();
     if (state.window_teardown_hook) state.window_teardown_hook();
-    ::SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(process_state.saved_screensaver),
-                            nullptr, 0);
+    ::SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE,
+                            static_cast<UINT>(process_state.saved_screensaver), nullptr, 0);
     ::UnregisterClassA(state.class_name, state.instance);
     if (state.clip_cursor) {
         ::ClipCursor(nullptr);

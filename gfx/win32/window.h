@@ -47,7 +47,7 @@ inline constexpr char window_class_prefix[] = "zeredclass_";
 
 // The state a driver's init starts from blank (window_state_clear), one record per process.
 struct WindowState {
-    int os_version;  // major * 256 + minor: 5.0 is 0x500
+    int os_version; // major * 256 + minor: 5.0 is 0x500
     HINSTANCE instance;
     WNDCLASSA window_class;
     HWND window;
@@ -103,7 +103,7 @@ template <typename T> struct GrowableBuffer {
 struct WindowProcessState {
     int cursor_inside; // the cursor lay in the client area at the last message
     HANDLE driver_thread;
-    int buttons; // held: 1 left, 2 right, 4 middle, 8 and 16 the extra buttons
+    int buttons;  // held: 1 left, 2 right, 4 middle, 8 and 16 the extra buttons
     int tracking; // the mouse is inside and leave notification is armed
     int cursor_visible;
     int mouse_x, mouse_y; // client coordinates, as the last move reported them

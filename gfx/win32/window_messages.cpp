@@ -18,8 +18,8 @@ namespace {
 inline constexpr std::int32_t close_window_key = 0x6BFF;
 inline constexpr UINT_PTR leave_timer_id = 2;
 inline constexpr UINT leave_poll_ms = 100;
-inline constexpr int version_wheel = 0x40A;   // 4.10: WM_MOUSEWHEEL
-inline constexpr int version_extras = 0x500;  // 5.0: extra buttons, horizontal wheel
+inline constexpr int version_wheel = 0x40A;  // 4.10: WM_MOUSEWHEEL
+inline constexpr int version_extras = 0x500; // 5.0: extra buttons, horizontal wheel
 inline constexpr int extra_button_bits = 8 | 16;
 
 // Bits of a key message's lParam.
@@ -27,14 +27,18 @@ inline constexpr LPARAM key_extended_bit = 1 << 24;
 inline constexpr LPARAM key_alt_bit = 1 << 29;
 inline constexpr LPARAM key_was_down_bit = 1 << 30;
 
-int repeat_count(LPARAM lparam) { return static_cast<int>(lparam & 0xFFFF); }
+int repeat_count(LPARAM lparam) {
+    return static_cast<int>(lparam & 0xFFFF);
+}
 
 void post_key_repeated(std::int32_t code, LPARAM lparam) {
     for (int i = repeat_count(lparam); i > 0; --i)
         post_key(code);
 }
 
-void post_event_of_type(std::int32_t type) { post_event(Event{type, 0, 0, 0, 0}); }
+void post_event_of_type(std::int32_t type) {
+    post_event(Event{type, 0, 0, 0, 0});
+}
 
 void mark_screen_dirty() {
     if (ScreenState* screen = current_screen()) mark_all_dirty(*screen);
@@ -109,13 +113,12 @@ std::int32_t to_code_page_437(char byte) {
     const int wide_length =
         ::MultiByteToWideChar(CP_ACP, 0, &byte, 1, wide.data.get(), wide.capacity);
     if (wide_length <= 0) return 0;
-    const int narrow_needed = ::WideCharToMultiByte(437, 0, wide.data.get(), wide_length, nullptr,
-                                                    0, nullptr, nullptr);
+    const int narrow_needed =
+        ::WideCharToMultiByte(437, 0, wide.data.get(), wide_length, nullptr, 0, nullptr, nullptr);
     narrow.reserve(narrow_needed);
     if (!narrow.data) return 0;
-    const int narrow_length = ::WideCharToMultiByte(437, 0, wide.data.get(), wide_length,
-                                                    narrow.data.get(), narrow.capacity, nullptr,
-                                                    nullptr);
+    const int narrow_length = ::WideCharToMultiByte(
+        437, 0, wide.data.get(), wide_length, narrow.data.get(), narrow.capacity, nullptr, nullptr);
     if (narrow_length <= 0) return 0;
     return static_cast<std::int8_t>(narrow.data[0]);
 }
@@ -157,6 +160,30 @@ void button_up(HWND window, int bit, Event& event) {
     event = Event{EVENT_BUTTON_RELEASED, bit, 0, 0, 0};
 }
 
+// The three standard buttons: their bit, and the event of each message.
+struct ButtonMessage {
+    UINT message;
+    int bit;
+    std::int32_t type;
+};
+inline constexpr ButtonMessage button_messages[] = {
+    {WM_LBUTTONDOWN, 1, EVENT_BUTTON_PRESSED},
+    {WM_LBUTTONDBLCLK, 1, EVENT_BUTTON_DOUBLE_CLICKED},
+    {WM_LBUTTONUP, 1, EVENT_BUTTON_RELEASED},
+    {WM_RBUTTONDOWN, 2, EVENT_BUTTON_PRESSED},
+    {WM_RBUTTONDBLCLK, 2, EVENT_BUTTON_DOUBLE_CLICKED},
+    {WM_RBUTTONUP, 2, EVENT_BUTTON_RELEASED},
+    {WM_MBUTTONDOWN, 4, EVENT_BUTTON_PRESSED},
+    {WM_MBUTTONDBLCLK, 4, EVENT_BUTTON_DOUBLE_CLICKED},
+    {WM_MBUTTONUP, 4, EVENT_BUTTON_RELEASED},
+};
+
+const ButtonMessage* button_message(UINT message) {
+    for (const ButtonMessage& button : button_messages)
+        if (button.message == message) return &button;
+    return nullptr;
+}
+
 void extra_button_down(HWND window, WPARAM wparam, std::int32_t type, Event& event) {
     WindowProcessState& ps = window_process_state();
     ::SetCapture(window);
@@ -172,8 +199,8 @@ void extra_button_up(HWND window, WPARAM wparam, Event& event) {
     if (!(wparam & MK_XBUTTON1)) ps.buttons &= ~8;
     if (!(wparam & MK_XBUTTON2)) ps.buttons &= ~16;
     release_capture_when_idle(window);
-    event = Event{EVENT_BUTTON_RELEASED, ps.previous_buttons & ~ps.buttons & extra_button_bits,
-                  0, 0, 0};
+    event = Event{EVENT_BUTTON_RELEASED, ps.previous_buttons & ~ps.buttons & extra_button_bits, 0,
+                  0, 0};
 }
 
 // One notch per message, whatever the delta says.
@@ -190,8 +217,8 @@ LRESULT activation(HWND window, WPARAM wparam) {
     ws.active = (state != 0 && minimised == 0) ? 1 : 0;
     // This runs on the driver thread itself wherever there is one.
     if (!(ws.flags & MODE_OPENGL) && (ws.flags & MODE_HIGH_PRIORITY))
-        ::SetThreadPriority(::GetCurrentThread(), ws.active ? THREAD_PRIORITY_ABOVE_NORMAL
-                                                            : THREAD_PRIORITY_NORMAL);
+        ::SetThreadPriority(::GetCurrentThread(),
+                            ws.active ? THREAD_PRIORITY_ABOVE_NORMAL : THREAD_PRIORITY_NORMAL);
     if (ScreenState* screen = current_screen()) screen->key_state.fill(0);
     ps.buttons = 0;
     mark_screen_dirty();
@@ -275,6 +302,13 @@ LRESULT CALLBACK handle_window_message(HWND window, UINT message, WPARAM wparam,
     };
     const auto default_handling = [&] { return ::DefWindowProcA(window, message, wparam, lparam); };
 
+    if (const ButtonMessage* button = button_message(message)) {
+        if (button->type == EVENT_BUTTON_RELEASED)
+            button_up(window, button->bit, event);
+        else
+            button_down(window, button->bit, button->type, event);
+        return tail();
+    }
     switch (message) {
     case WM_KEYDOWN:
     case WM_KEYUP:
@@ -311,7 +345,7 @@ LRESULT CALLBACK handle_window_message(HWND window, UINT message, WPARAM wparam,
         return default_handling();
     case WM_SETCURSOR:
         ::SetCursor(ps.cursor_inside && !ps.cursor_visible ? nullptr
-                                                            : ::LoadCursorA(nullptr, IDC_ARROW));
+                                                           : ::LoadCursorA(nullptr, IDC_ARROW));
         return TRUE;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
@@ -321,33 +355,6 @@ LRESULT CALLBACK handle_window_message(HWND window, UINT message, WPARAM wparam,
     }
     case WM_MOUSEMOVE:
         mouse_move(window, lparam, cursor, event);
-        return tail();
-    case WM_LBUTTONDOWN:
-        button_down(window, 1, EVENT_BUTTON_PRESSED, event);
-        return tail();
-    case WM_RBUTTONDOWN:
-        button_down(window, 2, EVENT_BUTTON_PRESSED, event);
-        return tail();
-    case WM_MBUTTONDOWN:
-        button_down(window, 4, EVENT_BUTTON_PRESSED, event);
-        return tail();
-    case WM_LBUTTONDBLCLK:
-        button_down(window, 1, EVENT_BUTTON_DOUBLE_CLICKED, event);
-        return tail();
-    case WM_RBUTTONDBLCLK:
-        button_down(window, 2, EVENT_BUTTON_DOUBLE_CLICKED, event);
-        return tail();
-    case WM_MBUTTONDBLCLK:
-        button_down(window, 4, EVENT_BUTTON_DOUBLE_CLICKED, event);
-        return tail();
-    case WM_LBUTTONUP:
-        button_up(window, 1, event);
-        return tail();
-    case WM_RBUTTONUP:
-        button_up(window, 2, event);
-        return tail();
-    case WM_MBUTTONUP:
-        button_up(window, 4, event);
         return tail();
     case WM_XBUTTONDOWN:
     case WM_XBUTTONDBLCLK:

@@ -2,6 +2,7 @@
 // colours, and the driver starts, fails and stops cleanly.
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "gfx/win32/gdi_screen.h"
 
@@ -10,8 +11,12 @@ namespace {
 using namespace zered;
 using namespace gditest;
 
-std::uint8_t stripes(int x) { return static_cast<std::uint8_t>(1 + x % 7); }
-std::uint8_t background(int) { return 0; }
+std::uint8_t stripes(int x) {
+    return static_cast<std::uint8_t>(1 + x % 7);
+}
+std::uint8_t background(int) {
+    return 0;
+}
 
 bool display_has_mode(int width, int height) {
     DEVMODEA mode{};
@@ -32,6 +37,12 @@ void expect_row(GdiScreen& gdi, int y, std::uint8_t (*value)(int x)) {
             ADD_FAILURE() << "row " << y << " x " << x << ": " << std::hex << row[x];
 }
 
+// Expects the window's rows from first on to show the given lines.
+void expect_rows(GdiScreen& gdi, int first, std::initializer_list<std::uint8_t (*)(int)> lines) {
+    for (auto line : lines)
+        expect_row(gdi, first++, line);
+}
+
 TEST(GdiDriver, UsageScreenShowsItsFramebufferDirectlyBandByBand) {
     GdiScreen gdi({.width = 400, .height = 80});
     ASSERT_EQ(gdi.init_result(), 0);
@@ -43,8 +54,7 @@ TEST(GdiDriver, UsageScreenShowsItsFramebufferDirectlyBandByBand) {
 
     gdi.fill_line(10, stripes);
     gdi.settle();
-    expect_row(gdi, 10, stripes);
-    expect_row(gdi, 11, background);
+    expect_rows(gdi, 10, {stripes, background});
     EXPECT_EQ(gdi.screen().dirty[10], 0);
 
     // A colour changed without marking anything shows only where lines are presented again: the
@@ -56,7 +66,7 @@ TEST(GdiDriver, UsageScreenShowsItsFramebufferDirectlyBandByBand) {
     mark_dirty(gdi.screen(), 22, 22);
     screen_unlock(1, 0);
     gdi.settle();
-    for (int y : {20, 21, 22}) expect_row(gdi, y, background);
+    expect_rows(gdi, 20, {background, background, background});
     EXPECT_EQ(gdi.read_row(19)[0], 0u);
     EXPECT_EQ(gdi.read_row(23)[0], 0u);
 }
@@ -68,7 +78,7 @@ TEST(GdiDriver, PaletteChangesReachTheWindow) {
     palette_set(3, 10, 200, 30);
     gdi.settle();
     EXPECT_EQ(gdi.read_row(5)[2], 0x0AC81Eu);
-    expect_row(gdi, 5, stripes);
+    expect_rows(gdi, 5, {stripes});
 }
 
 TEST(GdiDriver, RowsNotAWholeNumberOfWordsArePaddedForTheBitmap) {
@@ -78,9 +88,7 @@ TEST(GdiDriver, RowsNotAWholeNumberOfWordsArePaddedForTheBitmap) {
     gdi.fill_line(7, stripes);
     gdi.fill_line(8, stripes);
     gdi.settle();
-    expect_row(gdi, 7, stripes);
-    expect_row(gdi, 8, stripes);
-    expect_row(gdi, 9, background);
+    expect_rows(gdi, 7, {stripes, stripes, background});
 }
 
 TEST(GdiDriver, DoubledLinesFillBothDisplayRows) {
@@ -88,19 +96,18 @@ TEST(GdiDriver, DoubledLinesFillBothDisplayRows) {
     ASSERT_EQ(gdi.init_result(), 0);
     gdi.fill_line(3, stripes);
     gdi.settle();
-    expect_row(gdi, 5, background);
-    expect_row(gdi, 6, stripes);
-    expect_row(gdi, 7, stripes);
-    expect_row(gdi, 8, background);
+    expect_rows(gdi, 5, {background, stripes, stripes, background});
 }
 
 TEST(GdiDriver, TrueColourPixelsKeepTheirColour) {
     GdiScreen gdi({.width = 33, .height = 4, .depth = 32});
     ASSERT_EQ(gdi.init_result(), 0);
-    gdi.fill_line<std::uint32_t>(1, [](int x) { return 0xFF000000u | (0x102030u + x * 0x030201u); });
+    gdi.fill_line<std::uint32_t>(1,
+                                 [](int x) { return 0xFF000000u | (0x102030u + x * 0x030201u); });
     gdi.settle();
     const std::vector<std::uint32_t> row = gdi.read_row(1);
-    for (int x = 0; x < 33; ++x) ASSERT_EQ(row[x], 0x102030u + x * 0x030201u) << x;
+    for (int x = 0; x < 33; ++x)
+        ASSERT_EQ(row[x], 0x102030u + x * 0x030201u) << x;
 }
 
 // Needs the 5-6-5 to 5-5-5 converter, which comes with the converter module.
@@ -134,9 +141,9 @@ TEST(GdiDriver, ModeListCountsTwentyFourAndThirtyTwoBitsAsOneDepth) {
     ASSERT_GT(count_32, 0);
     EXPECT_EQ(std::vector(modes_32, modes_32 + count_32),
               std::vector(modes_24, modes_24 + count_24));
-    EXPECT_NE(std::find(modes_32, modes_32 + count_32,
-                        current.dmPelsWidth << 16 | current.dmPelsHeight),
-              modes_32 + count_32);
+    EXPECT_NE(
+        std::find(modes_32, modes_32 + count_32, current.dmPelsWidth << 16 | current.dmPelsHeight),
+        modes_32 + count_32);
     EXPECT_EQ(modes_none, nullptr);
     EXPECT_EQ(count_none, 0);
     std::free(const_cast<std::uint32_t*>(modes_32));
@@ -159,7 +166,8 @@ TEST(GdiDriver, FailedStartsLeaveNothingBehindAndTheNextStartWorks) {
             EXPECT_EQ(gdi_driver.init("zered failed", 400, 80, 8, 0, MODE_FULLSCREEN), -1);
             window_exit();
             EXPECT_EQ(::FindWindowA("zeredclass_zered failed", nullptr), nullptr);
-            EXPECT_FALSE(::GetClassInfoA(::GetModuleHandleA(nullptr), "zeredclass_zered failed", &wc));
+            EXPECT_FALSE(
+                ::GetClassInfoA(::GetModuleHandleA(nullptr), "zeredclass_zered failed", &wc));
         }
     }
     ::SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &saver, 0);

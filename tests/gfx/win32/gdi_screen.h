@@ -36,33 +36,36 @@ template <typename Done> bool eventually(Done done) {
 inline std::vector<zered::Event> take_events() {
     std::vector<zered::Event> events;
     zered::Event event;
-    while (zered::take_event(&event)) events.push_back(event);
+    while (zered::take_event(&event))
+        events.push_back(event);
     return events;
 }
 
 inline std::vector<std::int32_t> take_keys() {
     std::vector<std::int32_t> keys;
-    while (zered::key_waiting()) keys.push_back(zered::take_key());
+    while (zered::key_waiting())
+        keys.push_back(zered::take_key());
     zered::key_posted_take();
     return keys;
 }
 
 inline std::vector<std::int32_t> types_of(const std::vector<zered::Event>& events) {
     std::vector<std::int32_t> types;
-    for (const zered::Event& event : events) types.push_back(event.type);
+    for (const zered::Event& event : events)
+        types.push_back(event.type);
     return types;
 }
 
 class GdiScreen {
   public:
-    explicit GdiScreen(const zered::test::TestScreenOptions& options,
-                       zered::ModeFlags flags = 0, const char* title = "zered test")
+    explicit GdiScreen(const zered::test::TestScreenOptions& options, zered::ModeFlags flags = 0,
+                       const char* title = "zered test")
         : test_screen_(options) {
         test_screen_->driver = &zered::gdi_driver;
         const zered::ScreenState& s = screen();
         park_cursor();
-        result_ = zered::gdi_driver.init(title, s.width, s.height * s.scanline_size, s.depth, 0,
-                                         flags);
+        result_ =
+            zered::gdi_driver.init(title, s.width, s.height * s.scanline_size, s.depth, 0, flags);
         if (result_ != 0) return;
         zered::screen_lock();
         zered::palette_resend();
@@ -108,7 +111,8 @@ class GdiScreen {
     template <typename Pixel> void fill_line(int y, Pixel (*value)(int x)) {
         zered::screen_lock();
         auto* line = reinterpret_cast<Pixel*>(test_screen_.pixel_address(0, 0, y));
-        for (int x = 0; x < screen().width; ++x) line[x] = value(x);
+        for (int x = 0; x < screen().width; ++x)
+            line[x] = value(x);
         zered::screen_unlock(y, y);
     }
 
@@ -120,13 +124,15 @@ class GdiScreen {
         void* bits = nullptr;
         const HDC window_dc = ::GetDC(window());
         const HDC memory_dc = ::CreateCompatibleDC(window_dc);
-        const HBITMAP bitmap = ::CreateDIBSection(memory_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        const HBITMAP bitmap =
+            ::CreateDIBSection(memory_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         const HGDIOBJ previous = ::SelectObject(memory_dc, bitmap);
         ::BitBlt(memory_dc, 0, 0, width, 1, window_dc, 0, y, SRCCOPY);
         ::GdiFlush();
         const auto* pixels = static_cast<const std::uint32_t*>(bits);
         std::vector<std::uint32_t> row(pixels, pixels + width);
-        for (std::uint32_t& pixel : row) pixel &= 0xFFFFFF;
+        for (std::uint32_t& pixel : row)
+            pixel &= 0xFFFFFF;
         ::SelectObject(memory_dc, previous);
         ::DeleteObject(bitmap);
         ::DeleteDC(memory_dc);
@@ -142,7 +148,8 @@ class GdiScreen {
 // A palette entry (0x00BBGGRR) as read_row gives it.
 inline std::uint32_t as_rgb(std::uint32_t entry) {
     return static_cast<std::uint32_t>(zered::palette_red(entry) << 16 |
-                                      zered::palette_green(entry) << 8 | zered::palette_blue(entry));
+                                      zered::palette_green(entry) << 8 |
+                                      zered::palette_blue(entry));
 }
 
 } // namespace gditest

@@ -46,11 +46,13 @@ class WindowMessages : public ::testing::Test {
     std::vector<Event> events_after_cursor_move() {
         std::vector<Event> events;
         EXPECT_TRUE(eventually([&] {
-            for (const Event& e : take_events()) events.push_back(e);
+            for (const Event& e : take_events())
+                events.push_back(e);
             return !events.empty();
         }));
         gdi.settle();
-        for (const Event& e : take_events()) events.push_back(e);
+        for (const Event& e : take_events())
+            events.push_back(e);
         return events;
     }
     POINT client_to_screen(int x, int y) {
@@ -67,9 +69,9 @@ TEST_F(WindowMessages, ExtendedKeysGoToTheKeyBufferOncePerRepeat) {
     send(WM_KEYDOWN, VK_LEFT, key_data(1, 0x4B, true, true));
     send(WM_KEYUP, VK_LEFT, key_data(1, 0x4B, true, true));
     EXPECT_EQ(take_keys(), (std::vector<std::int32_t>{0x4BFF, 0x4BFF, 0x4BFF, 0x4BFF}));
-    EXPECT_EQ(brief(take_events(), 2),
-              (std::vector<Brief>{{EVENT_KEY_PRESSED, 75, 0}, {EVENT_KEY_REPEATED, 75, 0},
-                                  {EVENT_KEY_RELEASED, 75, 0}}));
+    EXPECT_EQ(brief(take_events(), 2), (std::vector<Brief>{{EVENT_KEY_PRESSED, 75, 0},
+                                                           {EVENT_KEY_REPEATED, 75, 0},
+                                                           {EVENT_KEY_RELEASED, 75, 0}}));
 }
 
 TEST_F(WindowMessages, CharactersComeOnlyThroughTheCharacterMessageInCodePage437) {
@@ -167,7 +169,8 @@ TEST_F(WindowMessages, LeaveFallbackPollsUntilTheCursorHasGone) {
     EXPECT_TRUE(leave_tracking_fallback(&leave));
     std::vector<Event> events;
     EXPECT_TRUE(eventually([&] {
-        for (const Event& e : take_events()) events.push_back(e);
+        for (const Event& e : take_events())
+            events.push_back(e);
         return !events.empty();
     }));
     EXPECT_EQ(types_of(events), std::vector<std::int32_t>{EVENT_MOUSE_LEFT});
@@ -186,15 +189,14 @@ TEST_F(WindowMessages, ButtonsHoldTheCaptureUntilTheLastIsReleased) {
     EXPECT_EQ(captured(), gdi.window());
     send(WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON2), 0);
     EXPECT_EQ(captured(), nullptr);
-    EXPECT_EQ(brief(take_events(), 1),
-              (std::vector<Brief>{{EVENT_BUTTON_PRESSED, 1, 0},
-                                  {EVENT_BUTTON_PRESSED, 2, 0},
-                                  {EVENT_BUTTON_RELEASED, 1, 0},
-                                  {EVENT_BUTTON_RELEASED, 2, 0},
-                                  {EVENT_BUTTON_DOUBLE_CLICKED, 4, 0},
-                                  {EVENT_BUTTON_PRESSED, 16, 0},
-                                  {EVENT_BUTTON_RELEASED, 4, 0},
-                                  {EVENT_BUTTON_RELEASED, 16, 0}}));
+    EXPECT_EQ(brief(take_events(), 1), (std::vector<Brief>{{EVENT_BUTTON_PRESSED, 1, 0},
+                                                           {EVENT_BUTTON_PRESSED, 2, 0},
+                                                           {EVENT_BUTTON_RELEASED, 1, 0},
+                                                           {EVENT_BUTTON_RELEASED, 2, 0},
+                                                           {EVENT_BUTTON_DOUBLE_CLICKED, 4, 0},
+                                                           {EVENT_BUTTON_PRESSED, 16, 0},
+                                                           {EVENT_BUTTON_RELEASED, 4, 0},
+                                                           {EVENT_BUTTON_RELEASED, 16, 0}}));
 }
 
 TEST_F(WindowMessages, EachWheelMessageIsOneNotch) {
@@ -202,11 +204,10 @@ TEST_F(WindowMessages, EachWheelMessageIsOneNotch) {
     send(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
     send(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-1)), 0);
     send(WM_MOUSEHWHEEL, MAKEWPARAM(0, 120), 0);
-    EXPECT_EQ(brief(take_events(), 1),
-              (std::vector<Brief>{{EVENT_WHEEL, 1, 0},
-                                  {EVENT_WHEEL, 0, 0},
-                                  {EVENT_WHEEL, -1, 0},
-                                  {EVENT_HORIZONTAL_WHEEL, 1, 0}}));
+    EXPECT_EQ(brief(take_events(), 1), (std::vector<Brief>{{EVENT_WHEEL, 1, 0},
+                                                           {EVENT_WHEEL, 0, 0},
+                                                           {EVENT_WHEEL, -1, 0},
+                                                           {EVENT_HORIZONTAL_WHEEL, 1, 0}}));
 }
 
 TEST_F(WindowMessages, ActivationPostsOneFocusEventAndRepaintsEverything) {
