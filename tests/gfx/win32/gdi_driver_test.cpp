@@ -71,16 +71,6 @@ TEST(GdiDriver, UsageScreenShowsItsFramebufferDirectlyBandByBand) {
     EXPECT_EQ(gdi.read_row(23)[0], 0u);
 }
 
-TEST(GdiDriver, PaletteChangesReachTheWindow) {
-    GdiScreen gdi({.width = 64, .height = 16});
-    ASSERT_EQ(gdi.init_result(), 0);
-    gdi.fill_line(5, stripes);
-    palette_set(3, 10, 200, 30);
-    gdi.settle();
-    EXPECT_EQ(gdi.read_row(5)[2], 0x0AC81Eu);
-    expect_rows(gdi, 5, {stripes});
-}
-
 TEST(GdiDriver, RowsNotAWholeNumberOfWordsArePaddedForTheBitmap) {
     // 401 bytes per line: the bitmap wants 404.
     GdiScreen gdi({.width = 401, .height = 30});

@@ -49,13 +49,6 @@ inline std::vector<std::int32_t> take_keys() {
     return keys;
 }
 
-inline std::vector<std::int32_t> types_of(const std::vector<zered::Event>& events) {
-    std::vector<std::int32_t> types;
-    for (const zered::Event& event : events)
-        types.push_back(event.type);
-    return types;
-}
-
 class GdiScreen {
   public:
     explicit GdiScreen(const zered::test::TestScreenOptions& options, zered::ModeFlags flags = 0,
@@ -72,10 +65,14 @@ class GdiScreen {
         zered::screen_unlock(1, 0);
         // The window may have appeared under the pointer before it could be moved away.
         park_cursor();
-        settle();
         EXPECT_TRUE(eventually([] { return zered::window_process_state().tracking == 0; }));
-        settle();
-        take_events();
+        // Until the window has had nothing to say for a while.
+        EXPECT_TRUE(eventually([this] {
+            settle();
+            ::Sleep(50);
+            settle();
+            return take_events().empty();
+        }));
         take_keys();
     }
     ~GdiScreen() { zered::window_exit(); }
