@@ -161,7 +161,7 @@ bool make_conversion(const ScreenState& screen) {
     WindowState& ws = window_state();
     if (!needs_conversion(screen, ws.flags)) return true;
     const bool shaped_32 = screen.depth == 32 && (ws.flags & MODE_SHAPED_WINDOW);
-    ws.converter = choose_gdi_converter(screen.depth == 16 ? 15 : screen.depth, shaped_32);
+    ws.converter = choose_gdi_converter(ws.depth == 16 ? 15 : ws.depth, shaped_32);
     gdi.conversion_pitch = round_up_to_4(screen.pitch);
     const auto bytes = static_cast<std::size_t>(gdi.conversion_pitch) *
                        static_cast<std::size_t>(std::max(ws.height, 0));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
+#include <utility>
 
 #include "gfx/win32/gdi_screen.h"
 
@@ -72,13 +73,15 @@ TEST(GdiDriver, UsageScreenShowsItsFramebufferDirectlyBandByBand) {
 }
 
 TEST(GdiDriver, RowsNotAWholeNumberOfWordsArePaddedForTheBitmap) {
-    // 401 bytes per line: the bitmap wants 404.
-    GdiScreen gdi({.width = 401, .height = 30});
-    ASSERT_EQ(gdi.init_result(), 0);
-    gdi.fill_line(7, stripes);
-    gdi.fill_line(8, stripes);
-    gdi.settle();
-    expect_rows(gdi, 7, {stripes, stripes, background});
+    // 401 bytes per line, where the bitmap wants 404; and a 4-bit screen, shown as 8 bits.
+    for (auto [width, depth] : {std::pair{401, 8}, std::pair{5, 4}}) {
+        GdiScreen gdi({.width = width, .height = 30, .depth = depth});
+        ASSERT_EQ(gdi.init_result(), 0);
+        gdi.fill_line(7, stripes);
+        gdi.fill_line(8, stripes);
+        gdi.settle();
+        expect_rows(gdi, 7, {stripes, stripes, background});
+    }
 }
 
 TEST(GdiDriver, DoubledLinesFillBothDisplayRows) {
