@@ -5,10 +5,10 @@
 // are the changed lines first converted into a buffer of DIB rows.
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 
+#include "gfx/blit/convert.h"
 #include "gfx/core/screen_state.h"
 #include "gfx/win32/drivers.h"
 #include "gfx/win32/window.h"
@@ -48,28 +48,11 @@ std::int32_t round_up_to_4(std::int32_t bytes) {
     return (bytes + 3) & ~3;
 }
 
-// Interim stand-in for the converters: copies each dirty framebuffer line as it is into the
-// scanline_size DIB rows that show it.
-void copy_dirty_rows(void* destination, std::int32_t destination_pitch) {
-    const ScreenState* screen = current_screen();
-    if (!screen) return;
-    const int repeat = std::max(screen->scanline_size, 1);
-    auto* row = static_cast<std::uint8_t*>(destination);
-    for (int line = 0; line < screen->height; ++line) {
-        const std::uint8_t* source = screen->visible_fb + line * screen->pitch;
-        for (int copy = 0; copy < repeat; ++copy, row += destination_pitch)
-            if (screen->dirty[static_cast<std::size_t>(line)])
-                std::memcpy(row, source, static_cast<std::size_t>(screen->pitch));
-    }
-}
-
 // The converter into DIB rows of display_depth (8, 15 for the 5-5-5 DIB of a 16-bit screen, 32),
 // blue-low as DIBs are; shaped_32 asks for the fourth byte cleared, the layered window's colour
 // key reads it. nullptr: the rows are copied as they are.
 WindowConverter choose_gdi_converter(int display_depth, bool shaped_32) {
-    (void)display_depth;
-    (void)shaped_32;
-    return nullptr;
+    return shaped_32 ? convert_32_clear_top : select_converter(display_depth, false);
 }
 
 // The DIB takes the framebuffer's rows directly only when they have its layout: 8 or 32 bits,
@@ -162,6 +145,7 @@ bool make_conversion(const ScreenState& screen) {
     if (!needs_conversion(screen, ws.flags)) return true;
     const bool shaped_32 = screen.depth == 32 && (ws.flags & MODE_SHAPED_WINDOW);
     ws.converter = choose_gdi_converter(ws.depth == 16 ? 15 : ws.depth, shaped_32);
+    if (!ws.converter) return false;
     gdi.conversion_pitch = round_up_to_4(screen.pitch);
     const auto bytes = static_cast<std::size_t>(gdi.conversion_pitch) *
                        static_cast<std::size_t>(std::max(ws.height, 0));
@@ -270,7 +254,7 @@ void draw_dirty_band(HDC dc, ScreenState& screen) {
     if (rows <= 0) return;
     const std::uint8_t* source;
     if (gdi.conversion_buffer) {
-        (ws.converter ? ws.converter : copy_dirty_rows)(gdi.conversion_buffer.get(),
+        ws.converter(gdi.conversion_buffer.get(),
                                                         gdi.conversion_pitch);
         source = gdi.conversion_buffer.get() + first_row * gdi.conversion_pitch;
     } else {

@@ -22,13 +22,14 @@
 #include <memory>
 #include <new>
 
+#include "gfx/blit/convert.h"
 #include "gfx/core/screen_state.h"
 
 namespace zered {
 
 // Converts the open screen's dirty lines into a display buffer (destination address of display
 // line 0 and bytes from one display line to the next); everything else comes from the ScreenState.
-using WindowConverter = void (*)(void* destination, std::int32_t destination_pitch);
+using WindowConverter = ConvertFn;
 
 // USER32 entry points that older systems lack, looked up by name; nullptr where missing (except
 // TrackMouseEvent, which falls back to leave_tracking_fallback).

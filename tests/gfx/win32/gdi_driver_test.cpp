@@ -104,7 +104,7 @@ TEST(GdiDriver, TrueColourPixelsKeepTheirColour) {
 }
 
 // Needs the 5-6-5 to 5-5-5 converter, which comes with the converter module.
-TEST(GdiDriver, DISABLED_HighColourGoesThroughTheFiveFiveFiveConversion) {
+TEST(GdiDriver, HighColourGoesThroughTheFiveFiveFiveConversion) {
     GdiScreen gdi({.width = 10, .height = 4, .depth = 16});
     ASSERT_EQ(gdi.init_result(), 0);
     EXPECT_NE(window_state().converter, nullptr);
