@@ -1,10 +1,12 @@
 #include "app/entry.h"
 
 #include "app/platform.h"
-#include "app/usage_text.h"
+#include "app/usage_screen.h"
 #include "app/wake_cycle.h"
+#include "gfx/core/screen_state.h"
 #include "runtime/process.h"
 #include "runtime/rt_string.h"
+#include "runtime/sleep.h"
 
 #include <cstdio>
 
@@ -19,12 +21,17 @@ Path choose_path(int argc, char** argv) {
 }
 
 void show_usage() {
-    prepare_standard_output();
-    for (const UsagePiece& piece : usage_pieces) {
-        std::fwrite(piece.text.data(), 1, piece.text.size(), stdout);
-        if (piece.ends_line) std::fputs("\n", stdout);
-    }
-    std::fflush(stdout);
+    // The result of opening is not needed: without a screen the same prints reach stdout.
+    open_usage_screen();
+    if (!zered::current_screen()) prepare_standard_output();
+    print_usage();
+    // With a screen open, wait for a key or the window's close. The null driver (asked for with
+    // ZERED=null) has no window, and its screen waits as any other: whoever asked for it ends the
+    // process. Without a screen the text went to standard output and there is nothing to wait for.
+    if (zered::current_screen())
+        rt::sleep(rt::sleep_until_key);
+    else
+        std::fflush(stdout);
     rt::end(0);
 }
 

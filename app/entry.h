@@ -15,7 +15,9 @@ enum class Path { usage, wake };
 // (an empty cycle would never sleep).
 Path choose_path(int argc, char** argv);
 
-// Shows the usage and ends the process with exit code 0.
+// Shows the usage screen, waits for a key or the window's close and ends the process with exit
+// code 0. Where no screen can be opened the usage text goes to standard output instead (on
+// Windows, to the console the program was started from, if any) and the process ends at once.
 [[noreturn]] void show_usage();
 
 // Never returns: the usage path ends the process, the wake cycle runs until the process is

@@ -10,4 +10,13 @@ ConsoleHooks& console_hooks() {
     return hooks;
 }
 
+namespace {
+
+int error_number = 0;
+
+} // namespace
+
+int last_error() { return error_number; }
+void set_last_error(int error) { error_number = error; }
+
 } // namespace rt

@@ -52,4 +52,10 @@ inline constexpr int console_hook_slots = 27;
 // The process-wide table. Filled and emptied by the screen set-up, on the program's thread.
 ConsoleHooks& console_hooks();
 
+// The runtime's last error number. Console operations record a bad argument as error 1 (illegal
+// function call) and change nothing; the screen set-up records its result (0 or 1) here too.
+inline constexpr int error_illegal_function_call = 1;
+int last_error();
+void set_last_error(int error);
+
 } // namespace rt

@@ -1,0 +1,297 @@
+#include "gfx/console/text_output.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "gfx/core/builtin_data.h"
+#include "gfx/core/screen_setup.h"
+#include "runtime/console_hooks.h"
+#include "runtime/print.h"
+
+namespace {
+
+using namespace zered;
+
+struct Beep {
+    int frequency, duration;
+    bool text_drawn; // whether anything was in the page when it sounded
+};
+std::vector<Beep>& beeps() {
+    static std::vector<Beep> b;
+    return b;
+}
+
+// Text as the program prints it: through the runtime into a 400 by 80, 8-bit screen on the null
+// driver, whose text grid is 50 by 10 in the 8 by 8 font (foreground 15 on background 0).
+class TextOutput : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        override_driver_choice(&null_choice);
+        ASSERT_EQ(screen_open_sized(400, 80, 8, 1, 0, 0), 0);
+        beeps().clear();
+        previous_beep = rt::set_beep([](int frequency, int duration) {
+            beeps().push_back({frequency, duration, page_has_text()});
+        });
+    }
+    void TearDown() override {
+        rt::set_beep(previous_beep);
+        screen_exit_handler();
+        override_driver_choice(nullptr);
+    }
+
+    static ScreenState& screen() { return *current_screen(); }
+    static bool page_has_text() {
+        const ScreenState& s = *current_screen();
+        for (int i = 0; i < s.pitch * s.height; ++i)
+            if (s.visible_fb[i] != 0) return true;
+        return false;
+    }
+    static void print(std::string_view text) {
+        rt::print_string(rt::standard_output_channel, text, 0);
+    }
+    // The cursor as (0-based column, row).
+    static std::pair<int, int> cursor() { return {screen().cursor_x, screen().cursor_y}; }
+    static bool wrap_pending() { return (screen().flags & STATE_WRAP_PENDING) != 0; }
+    // A text row as stored in the cells (low bytes of the character codes).
+    static std::string row_text(int row) {
+        std::string text;
+        for (int column = 1; column <= screen().text_cols; ++column)
+            text.push_back(static_cast<char>(read_cell(column, row + 1, 0)));
+        return text;
+    }
+    // Whether the pixels of a cell show glyph c, white on black.
+    static bool cell_shows(int column, int row, unsigned char c) {
+        const FontDesc& font = *screen().font;
+        for (int r = 0; r < font.height; ++r)
+            for (int x = 0; x < 8; ++x) {
+                const int bit = (font.data[c * font.height + r] >> x) & 1;
+                const std::uint8_t pixel =
+                    screen().visible_fb[(row * font.height + r) * screen().pitch + column * 8 + x];
+                if (pixel != (bit ? 15 : 0)) return false;
+            }
+        return true;
+    }
+    static void fill_rows_with_digits() {
+        for (int row = 0; row < 10; ++row) {
+            rt::move_cursor(row + 1, 1, 0);
+            print(std::string(10, static_cast<char>('0' + row)));
+        }
+    }
+
+    DriverChoiceOverride null_choice{{}, "null"};
+    rt::BeepFn previous_beep = nullptr;
+};
+
+TEST_F(TextOutput, FullBottomRowDefersItsScrollUntilTheNextPrint) {
+    fill_rows_with_digits();
+    rt::move_cursor(10, 1, 0);
+    print(std::string(50, 'A'));
+    EXPECT_EQ(cursor(), std::pair(49, 9));
+    EXPECT_TRUE(wrap_pending());
+    EXPECT_EQ(row_text(0).substr(0, 10), "0000000000") << "nothing scrolled yet";
+
+    print("B");
+    EXPECT_FALSE(wrap_pending());
+    EXPECT_EQ(cursor(), std::pair(1, 9));
+    EXPECT_EQ(row_text(0).substr(0, 10), "1111111111");
+    EXPECT_EQ(row_text(8), std::string(50, 'A'));
+    EXPECT_EQ(row_text(9), "B" + std::string(49, ' '));
+    EXPECT_TRUE(cell_shows(49, 8, 'A'));
+    EXPECT_TRUE(cell_shows(0, 9, 'B'));
+    EXPECT_TRUE(cell_shows(1, 9, ' '));
+
+    // An empty print with PRINT_EVEN_EMPTY only settles a deferred wrap; without it, nothing.
+    rt::move_cursor(10, 1, 0);
+    print(std::string(50, 'C'));
+    print_text(nullptr, 0, 0);
+    EXPECT_TRUE(wrap_pending());
+    print_text(nullptr, 0, rt::PRINT_EVEN_EMPTY);
+    EXPECT_FALSE(wrap_pending());
+    EXPECT_EQ(cursor(), std::pair(0, 9));
+    EXPECT_EQ(row_text(8), std::string(50, 'C'));
+    EXPECT_EQ(row_text(9), std::string(50, ' '));
+}
+
+TEST_F(TextOutput, WrappingAndLineEndsOnTheBottomRow) {
+    fill_rows_with_digits();
+    rt::move_cursor(10, 1, 0);
+    print(std::string(50, 'A') + "Z");
+    EXPECT_EQ(cursor(), std::pair(1, 9));
+    EXPECT_FALSE(wrap_pending());
+    EXPECT_EQ(row_text(0).substr(0, 3), "111") << "one scroll, before the 51st character";
+    EXPECT_EQ(row_text(8), std::string(50, 'A'));
+    EXPECT_EQ(row_text(9)[0], 'Z');
+
+    // "\r\n" on the bottom row scrolls at once: a blank bottom row, in pixels and cells.
+    print("\r\n");
+    EXPECT_EQ(cursor(), std::pair(0, 9));
+    EXPECT_FALSE(wrap_pending());
+    EXPECT_EQ(row_text(8)[0], 'Z');
+    EXPECT_EQ(row_text(9), std::string(50, ' '));
+    for (int i = 72 * 400; i < 80 * 400; ++i) ASSERT_EQ(screen().visible_fb[i], 0) << i;
+
+    // Two line feeds there: one scroll of two rows when the print ends.
+    print("Y\n\n");
+    EXPECT_EQ(cursor(), std::pair(0, 9));
+    EXPECT_EQ(row_text(6)[0], 'Z');
+    EXPECT_TRUE(cell_shows(0, 6, 'Z'));
+    EXPECT_EQ(row_text(7)[0], 'Y');
+    EXPECT_TRUE(cell_shows(0, 7, 'Y'));
+    EXPECT_EQ(row_text(8) + row_text(9), std::string(100, ' '));
+    EXPECT_TRUE(cell_shows(0, 8, ' ') && cell_shows(0, 9, ' '));
+}
+
+TEST_F(TextOutput, TabsBackspacesAndReturns) {
+    print("\t");
+    EXPECT_EQ(cursor(), std::pair(8, 0));
+    rt::move_cursor(2, 47, 0);
+    print("\tx");
+    EXPECT_EQ(cursor(), std::pair(49, 1));
+    EXPECT_EQ(row_text(1).substr(46), "  x ");
+    rt::move_cursor(3, 1, 0);
+    print("\b");
+    EXPECT_EQ(cursor(), std::pair(0, 2)) << "never back to the row above";
+    print("ab\bc\rd\n");
+    EXPECT_EQ(row_text(2).substr(0, 3), "dc ");
+    EXPECT_EQ(cursor(), std::pair(0, 3));
+}
+
+TEST_F(TextOutput, LongTextCrossesThePendingBufferAndScrolls) {
+    // 2,000 bytes, so that the pending buffer fills and is drawn out twice in one call; the last
+    // ten rows' worth stays on the screen.
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text.push_back(static_cast<char>('!' + i % 90));
+    print(text);
+    for (int row = 0; row < 10; ++row) {
+        ASSERT_EQ(row_text(row), text.substr(1500 + row * 50, 50)) << row;
+        for (int column = 0; column < 50; ++column)
+            ASSERT_TRUE(cell_shows(column, row, static_cast<unsigned char>(text[1500 + row * 50 +
+                                                                                  column])));
+    }
+    EXPECT_EQ(cursor(), std::pair(49, 9));
+    EXPECT_TRUE(wrap_pending());
+}
+
+TEST_F(TextOutput, TheBellSoundsBeforeEarlierTextIsDrawn) {
+    print("AB\aC");
+    ASSERT_EQ(beeps().size(), 1u);
+    EXPECT_EQ(beeps()[0].frequency, 1000);
+    EXPECT_EQ(beeps()[0].duration, 250);
+    EXPECT_FALSE(beeps()[0].text_drawn);
+    EXPECT_EQ(row_text(0).substr(0, 4), "ABC ");
+    EXPECT_EQ(cursor(), std::pair(3, 0));
+}
+
+TEST_F(TextOutput, HighBytesUnderlineAndSignExtendedCells) {
+    print("X");
+    rt::move_cursor(1, 1, 0);
+    print("\xFF");
+    // Alone, 255 draws only the cell's bottom row, in the foreground colour.
+    for (int r = 0; r < 7; ++r)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(screen().visible_fb[r * 400 + x], ((builtin_font(0)->data['X' * 8 + r] >> x) & 1) * 15);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(screen().visible_fb[7 * 400 + x], 15);
+    EXPECT_EQ(read_cell(1, 1, 0), 0xFFFF);
+
+    // Within a longer chunk it is an ordinary glyph.
+    print("\xFF\xFF\xC8");
+    EXPECT_TRUE(cell_shows(1, 0, 255));
+    EXPECT_TRUE(cell_shows(2, 0, 255));
+    EXPECT_EQ(read_cell(4, 1, 0), 0xFFC8);
+    EXPECT_EQ(read_cell(4, 1, 1), 15) << "foreground + background * 256";
+    EXPECT_EQ(read_cell(0, 1, 0), 0);
+    EXPECT_EQ(read_cell(51, 1, 0), 0);
+    EXPECT_EQ(read_cell(1, 11, 0), 0);
+
+    // Wide text: bytes as they are, anything wider as "?", a surrogate pair as one "?".
+    const std::uint16_t wide[] = {'a', 0xE9, 0x263A, 0xD83D, 0xDE00, 'b'};
+    rt::move_cursor(2, 1, 0);
+    print_text_wide(wide, 6, 0);
+    EXPECT_EQ(row_text(1).substr(0, 5), "a\xE9??b");
+}
+
+TEST_F(TextOutput, MarksOnlyTheRowsItDrew) {
+    std::fill(screen().dirty.begin(), screen().dirty.end(), 0);
+    rt::move_cursor(3, 5, 0);
+    print("hi");
+    for (int line = 0; line < 80; ++line)
+        EXPECT_EQ(screen().dirty[line] != 0, line >= 16 && line < 24) << line;
+}
+
+TEST_F(TextOutput, CursorMovesAndPrintZones) {
+    EXPECT_EQ(rt::move_cursor(3, 5, 0), (2 << 8 | 4) + 257);
+    EXPECT_EQ(cursor(), std::pair(4, 2));
+    EXPECT_EQ(rt::standard_output().column, 4);
+    for (auto [row, column] : {std::pair{11, 1}, {-1, 1}, {1, 51}, {1, -2}}) {
+        EXPECT_EQ(rt::move_cursor(row, column, 0), 1);
+        EXPECT_EQ(rt::last_error(), 1);
+    }
+    EXPECT_EQ(cursor(), std::pair(4, 2)) << "a refused move changes nothing";
+    EXPECT_EQ(rt::move_cursor(0, 7, 0), (2 << 8 | 6) + 257) << "row 0 keeps the row";
+
+    rt::move_cursor(1, 1, 0);
+    rt::print_string(0, "ab", rt::PRINT_NEXT_ZONE);
+    EXPECT_EQ(cursor(), std::pair(14, 0));
+    rt::print_string(0, "cd", rt::PRINT_NEXT_ZONE);
+    EXPECT_EQ(cursor(), std::pair(28, 0));
+    // The next zone would start at column 43, within the last 14 of 50: a new line instead.
+    rt::print_string(0, std::string(12, 'e'), rt::PRINT_NEXT_ZONE);
+    EXPECT_EQ(cursor(), std::pair(0, 1));
+    EXPECT_EQ(rt::standard_output().column, 0);
+    EXPECT_EQ(rt::print_string(3, "x", 0), 1) << "no other channel";
+}
+
+TEST_F(TextOutput, TextSizeChoosesAFontOrChangesNothing) {
+    print("gone");
+    EXPECT_EQ(set_text_size(50, 5), 10 << 16 | 50);
+    EXPECT_EQ(screen().font, builtin_font(2));
+    int columns = 0, rows = 0;
+    rt::text_size(&columns, &rows);
+    EXPECT_EQ(columns * 100 + rows, 5005);
+    EXPECT_EQ(rt::view_bottom(), 4);
+    EXPECT_EQ(cursor(), std::pair(0, 0));
+    EXPECT_EQ(row_text(0), std::string(50, ' '));
+    EXPECT_FALSE(page_has_text());
+
+    print("\r\n\r\n\r\n\r\n\r\nlast");
+    EXPECT_EQ(cursor(), std::pair(4, 4)) << "the view is the 5 new rows";
+    EXPECT_TRUE(cell_shows(0, 4, 'l'));
+
+    EXPECT_EQ(set_text_size(40, 10), 5 << 16 | 50) << "glyph width 10: no font";
+    EXPECT_EQ(set_text_size(0, 0), 5 << 16 | 50);
+    EXPECT_EQ(screen().font, builtin_font(2));
+    EXPECT_EQ(row_text(4).substr(0, 4), "last");
+}
+
+TEST_F(TextOutput, AnyBytesOnAnyGridStayInside) {
+    // Grids that do not fill the pixels, of one cell, without rows, and deeper pixels; random
+    // bytes (control characters included) at random places. The sanitizer build watches the
+    // buffers; here the cursor must stay on the grid.
+    std::mt19937 random(7);
+    for (auto [width, height, depth] :
+         {std::tuple{401, 83, 8}, {8, 8, 32}, {12, 20, 16}, {16, 7, 8}, {7, 16, 4}}) {
+        ASSERT_EQ(screen_open_sized(width, height, depth, 2, 0, 0), 0);
+        const int cols = screen().text_cols, rows = screen().text_rows;
+        for (int round = 0; round < 200; ++round) {
+            std::string bytes(random() % 70, '\0');
+            for (char& b : bytes) b = static_cast<char>(random() % 4 ? random() % 256 : random() % 14);
+            if (cols > 0 && rows > 0 && random() % 3 == 0)
+                rt::move_cursor(static_cast<int>(random() % rows) + 1,
+                                static_cast<int>(random() % cols) + 1, 0);
+            print(bytes);
+            if (cols > 0 && rows > 0) {
+                ASSERT_GE(screen().cursor_x, 0);
+                ASSERT_LT(screen().cursor_x, cols);
+                ASSERT_GE(screen().cursor_y, 0);
+                ASSERT_LT(screen().cursor_y, rows);
+            }
+        }
+        const std::uint16_t high_surrogate_last[] = {'a', 0xD800};
+        print_text_wide(high_surrogate_last, 2, 0);
+    }
+}
+
+} // namespace

@@ -1,0 +1,254 @@
+#include "gfx/core/screen_setup.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "gfx/console/screen_sleep.h"
+#include "gfx/console/text_output.h"
+#include "gfx/core/builtin_data.h"
+#include "gfx/core/palette.h"
+#include "runtime/console_hooks.h"
+#include "runtime/print.h"
+
+namespace {
+
+using namespace zered;
+
+// What the fake drivers were asked, in order.
+struct Call {
+    int driver;
+    bool init; // else exit
+    int refresh_rate = 0;
+    ModeFlags flags = 0;
+    int depth = 0;
+    bool operator==(const Call&) const = default;
+};
+struct FakeDrivers {
+    std::vector<Call> calls;
+    // Which flags each driver accepts; a driver without any refuses everything.
+    bool (*accepts[2])(ModeFlags) = {nullptr, nullptr};
+    std::vector<std::string> titles;
+};
+FakeDrivers& fakes() {
+    static FakeDrivers f;
+    return f;
+}
+
+template <int N>
+int fake_init(const char* title, int, int, int depth, int refresh_rate, ModeFlags flags) {
+    fakes().calls.push_back({N, true, refresh_rate, flags, depth});
+    fakes().titles.emplace_back(title ? title : "");
+    return fakes().accepts[N] && fakes().accepts[N](flags) ? 0 : -1;
+}
+template <int N> void fake_exit() { fakes().calls.push_back({N, false}); }
+template <int N> void fake_title(const char* title) { fakes().titles.emplace_back(title); }
+void no_op() {}
+
+const DisplayDriver direct{"DirectX", fake_init<0>, fake_exit<0>, no_op,   no_op,
+                           nullptr,   nullptr,      nullptr,      nullptr, fake_title<0>,
+                           nullptr,   nullptr,      nullptr,      nullptr};
+const DisplayDriver gdi{"GDI",   fake_init<1>, fake_exit<1>, no_op,   no_op,
+                        nullptr, nullptr,      nullptr,      nullptr, fake_title<1>,
+                        nullptr, nullptr,      nullptr,      nullptr};
+const DisplayDriver* const both[] = {&direct, &gdi};
+
+bool accept_any(ModeFlags) { return true; }
+bool accept_windowed(ModeFlags flags) { return !(flags & MODE_FULLSCREEN); }
+
+class ScreenSetup : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fakes() = FakeDrivers{};
+        override_driver_choice(&choice);
+    }
+    void TearDown() override {
+        screen_exit_handler();
+        override_driver_choice(nullptr);
+    }
+    static bool closed() {
+        const rt::ConsoleHooks& hooks = rt::console_hooks();
+        return !current_screen() && !hooks.print_text && !hooks.sleep && !hooks.move_cursor;
+    }
+    DriverChoiceOverride choice{both, nullptr};
+};
+
+TEST_F(ScreenSetup, TheUsageScreen) {
+    choice.zered = "null";
+    ASSERT_EQ(screen_open_sized(400, 80, 8, 1, 0, 0), 0);
+    const ScreenState& s = *current_screen();
+    EXPECT_EQ(s.driver, &null_driver);
+    EXPECT_EQ(s.mode_num, -1);
+    EXPECT_EQ(s.width * 1000 + s.height, 400080);
+    EXPECT_EQ(s.depth, 8);
+    EXPECT_EQ(s.bytes_per_pixel, 1);
+    EXPECT_EQ(s.pitch, 400);
+    EXPECT_EQ(s.colour_mask, 255u);
+    EXPECT_EQ(s.page_count, 1);
+    EXPECT_EQ(s.text_cols * 100 + s.text_rows, 5010);
+    EXPECT_EQ(s.font, builtin_font(0));
+    EXPECT_EQ(s.default_palette, vga_palette());
+    EXPECT_EQ(s.device_palette[1], palette_pack(0, 0, 170));
+    EXPECT_EQ(s.device_palette[36], palette_pack(255, 0, 255)); // 256-colour entry 36
+    EXPECT_EQ(std::count(s.dirty.begin(), s.dirty.end(), 1), 80) << "the palette reset marks all";
+    EXPECT_EQ(std::count(s.visible_fb, s.visible_fb + 400 * 80, 0), 400 * 80);
+    EXPECT_EQ(read_cell(50, 10, 0), 32);
+    EXPECT_EQ(s.cursor_x + s.cursor_y, 0);
+    EXPECT_EQ(rt::view_top() * 100 + rt::view_bottom(), 9);
+    EXPECT_EQ(rt::standard_output().column, 0);
+    EXPECT_EQ(rt::last_error(), 0);
+    const std::string title = window_title();
+    EXPECT_EQ(title, title_from_path(program_file_path()));
+    EXPECT_NE(title.find("zered_core_tests"), std::string::npos) << title;
+
+    const rt::ConsoleHooks& hooks = rt::console_hooks();
+    EXPECT_EQ(hooks.print_text, &print_text);
+    EXPECT_EQ(hooks.sleep, &screen_sleep);
+    EXPECT_EQ(hooks.read_cell, &read_cell);
+    EXPECT_TRUE(hooks.key_waiting && hooks.wait_key && hooks.read_key_string && hooks.key_down);
+
+    screen_exit_handler();
+    EXPECT_TRUE(closed());
+    EXPECT_STREQ(window_title(), title.c_str()) << "the title outlives the screen";
+}
+
+TEST_F(ScreenSetup, DepthsAndPageCounts) {
+    choice.zered = "NULL";
+    for (auto [asked, depth, bytes] : {std::tuple{24, 32, 4}, {15, 16, 2}, {1, 1, 1}}) {
+        ASSERT_EQ(screen_open_sized(16, 8, asked, 0, 0, 0), 0);
+        EXPECT_EQ(current_screen()->depth, depth);
+        EXPECT_EQ(current_screen()->bytes_per_pixel, bytes);
+        EXPECT_EQ(current_screen()->pitch, 16 * bytes);
+    }
+    const int serial = current_screen()->serial;
+    for (auto [w, h, d] : {std::tuple{16, 8, 3}, {16, 8, 12}, {16, 8, 0}, {0, 8, 8}, {16, -1, 8}}) {
+        EXPECT_EQ(screen_open_sized(w, h, d, 1, 0, 0), 1);
+        EXPECT_EQ(rt::last_error(), 1);
+        EXPECT_EQ(current_screen()->serial, serial) << "a refused call leaves the screen open";
+    }
+
+    ASSERT_EQ(screen_open_sized(16, 8, 8, -5, 0, 0), 0);
+    EXPECT_EQ(current_screen()->page_count, 1);
+    for (auto [mode, pages, expected] : {std::tuple{1, 0, 8}, {8, -1, 4}, {13, 0, 1}, {13, 3, 3}}) {
+        ASSERT_EQ(screen_open_mode(mode, 0, pages, 0, 0), 0);
+        EXPECT_EQ(current_screen()->page_count, expected) << mode;
+        EXPECT_EQ(current_screen()->text_cells.size(), static_cast<std::size_t>(expected));
+    }
+    ASSERT_EQ(screen_open_mode(14, 24, 1, 0, 0), 0);
+    EXPECT_EQ(current_screen()->depth, 32);
+    ASSERT_EQ(screen_open_mode(13, 32, 1, 0, 0), 0);
+    EXPECT_EQ(current_screen()->depth, 8) << "below mode 14 the mode's own depth";
+    ASSERT_EQ(screen_open_mode(2, 0, 1, 0, 0), 0);
+    EXPECT_EQ(current_screen()->dirty.size(), 400u) << "200 lines, each shown twice";
+
+    EXPECT_EQ(screen_open_mode(3, 0, 0, 0, 0), 1);
+    EXPECT_EQ(screen_open_mode(22, 0, 0, 0, 0), 1);
+    EXPECT_NE(current_screen(), nullptr);
+    EXPECT_EQ(screen_open_mode(0, 0, 0, 0, 0), 0);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(screen_open_mode_pages(13, -1, -1), 0);
+    EXPECT_EQ(screen_open_mode_pages(13, 0, 0), 0);
+}
+
+TEST_F(ScreenSetup, BuffersTooLargeForThirtyTwoBitsOpenNothing) {
+    choice.zered = "null";
+    ASSERT_EQ(screen_open_sized(16, 8, 8, 1, 0, 0), 0);
+    EXPECT_EQ(screen_open_sized(70000, 70000, 32, 1, 0, 0), 1);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(screen_open_sized(1024, 1024, 8, 3000, 0, 0), 1) << "3 GB of pages";
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(rt::last_error(), 1);
+}
+
+TEST_F(ScreenSetup, EveryDriverTwiceThenAllFlipped) {
+    EXPECT_EQ(screen_open_sized(32, 16, 8, 1, MODE_FULLSCREEN, 60), 1);
+    const std::vector<Call> expected{
+        {0, true, 60, 1, 8}, {0, false}, {0, true, 0, 1, 8}, {0, false},
+        {1, true, 60, 1, 8}, {1, false}, {1, true, 0, 1, 8}, {1, false},
+        {0, true, 60, 0, 8}, {0, false}, {0, true, 0, 0, 8}, {0, false},
+        {1, true, 60, 0, 8}, {1, false}, {1, true, 0, 0, 8}, {1, false},
+    };
+    EXPECT_EQ(fakes().calls, expected);
+    EXPECT_TRUE(closed());
+
+    // The GDI driver takes the screen windowed only: found in the flipped pass.
+    fakes() = FakeDrivers{};
+    fakes().accepts[1] = accept_windowed;
+    ASSERT_EQ(screen_open_sized(32, 16, 8, 1, MODE_FULLSCREEN, 0), 0);
+    EXPECT_EQ(current_screen()->driver, &gdi);
+    EXPECT_EQ(fakes().calls.size(), 13u);
+    EXPECT_EQ(fakes().calls.back(), (Call{1, true, 0, 0, 8}));
+}
+
+TEST_F(ScreenSetup, TheNamedDriverGoesFirst) {
+    choice.zered = "gdi";
+    EXPECT_EQ(screen_open_sized(32, 16, 8, 1, 0, 75), 1);
+    std::vector<int> order;
+    for (const Call& call : fakes().calls)
+        if (call.init) order.push_back(call.driver * 10 + (call.flags & MODE_FULLSCREEN));
+    EXPECT_EQ(order, (std::vector<int>{10, 10, 0, 0, 10, 10, 11, 11, 1, 1, 11, 11}));
+
+    fakes() = FakeDrivers{};
+    fakes().accepts[0] = accept_any;
+    fakes().accepts[1] = accept_any;
+    ASSERT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 0);
+    EXPECT_EQ(current_screen()->driver, &gdi);
+
+    // An unknown name only makes its own passes empty.
+    choice.zered = "Glide";
+    ASSERT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 0);
+    EXPECT_EQ(current_screen()->driver, &direct);
+
+    // The null driver, by request or by MODE_NULL: no init.
+    fakes().calls.clear();
+    choice.zered = "nULL";
+    ASSERT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 0);
+    EXPECT_EQ(current_screen()->driver, &null_driver);
+    choice.zered = nullptr;
+    ASSERT_EQ(screen_open_sized(32, 16, 8, 1, MODE_NULL | MODE_ALPHA_PRIMITIVES, 0), 0);
+    EXPECT_EQ(current_screen()->driver, &null_driver);
+    EXPECT_FALSE(current_screen()->flags & STATE_ALPHA_PRIMITIVES);
+    EXPECT_EQ(fakes().calls, (std::vector<Call>{{0, false}})) << "only the DirectX screen's exit";
+}
+
+TEST_F(ScreenSetup, FlagAdjustmentsReachTheDriver) {
+    fakes().accepts[0] = accept_any;
+    ASSERT_EQ(screen_open_sized(32, 16, 8, 1, MODE_OPENGL | MODE_SHAPED_WINDOW, 0), 0);
+    EXPECT_EQ(fakes().calls[0], (Call{0, true, 0, MODE_OPENGL | MODE_SHAPED_WINDOW |
+                                                      MODE_NO_SWITCH | MODE_NO_FRAME, 16}));
+    EXPECT_EQ(current_screen()->depth, 16);
+    ASSERT_EQ(screen_open_sized(32, 16, 32, 1, MODE_ALPHA_PRIMITIVES, 0), 0);
+    EXPECT_TRUE(current_screen()->flags & STATE_ALPHA_PRIMITIVES);
+}
+
+TEST_F(ScreenSetup, ASecondOpenClosesTheFirstAndKeepsTheTitle) {
+    fakes().accepts[0] = accept_any;
+    screen_set_title(std::string(200, 't'));
+    EXPECT_EQ(std::string(window_title()), std::string(127, 't'));
+    ASSERT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 0);
+    const int first = current_screen()->serial;
+    EXPECT_EQ(rt::view_bottom(), 1);
+    screen_set_title("drivenudge");
+    ASSERT_EQ(screen_open_sized(64, 32, 8, 1, 0, 0), 0);
+    EXPECT_GT(current_screen()->serial, first);
+    EXPECT_EQ(rt::view_bottom(), 3) << "the text view follows the new grid";
+    EXPECT_EQ(fakes().calls, (std::vector<Call>{{0, true, 0, 0, 8}, {0, false}, {0, true, 0, 0, 8}}));
+    EXPECT_EQ(fakes().titles,
+              (std::vector<std::string>{std::string(127, 't'), "drivenudge", "drivenudge"}));
+    screen_set_title(title_from_path(program_file_path())); // the default, for the other tests
+}
+
+TEST(WindowTitle, IsTheProgramFileNameWithoutFolderAndExtension) {
+    EXPECT_EQ(title_from_path("C:\\tools\\drivenudge.exe"), "drivenudge");
+    EXPECT_EQ(title_from_path("/opt/bin/a.b.c"), "a.b");
+    EXPECT_EQ(title_from_path("plain"), "plain");
+    EXPECT_EQ(title_from_path("c:\\x.y\\name"), "name");
+    // The name is taken from the whole path, so a long folder cannot cut it.
+    EXPECT_EQ(title_from_path(std::string(300, 'd') + "\\drivenudge.exe"), "drivenudge");
+    EXPECT_EQ(title_from_path(std::string(300, 'n')), std::string(127, 'n'));
+}
+
+} // namespace
