@@ -1,5 +1,6 @@
 #include "gfx/core/ddraw_modes.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace zered {
@@ -50,6 +51,36 @@ DisplayFormat classify_display_format(int rgb_bit_count, std::uint32_t red_mask,
     else
         format.red_low = red_mask == 0xFF || red_mask == 0x1F;
     return format;
+}
+
+namespace {
+
+// One axis of clip_blit: [t0, t1) cut to [b0, b1), with [s0, s1) following in proportion. The
+// source start rounds down and its end up, so a thin visible strip still takes a source pixel.
+bool clip_axis(int& t0, int& t1, int& s0, int& s1, int b0, int b1) {
+    if (t1 <= t0 || s1 <= s0) return false;
+    const int c0 = std::max(t0, b0), c1 = std::min(t1, b1);
+    if (c1 <= c0) return false;
+    const std::int64_t span = t1 - t0, source_span = s1 - s0;
+    const std::int64_t n0 = (c0 - t0) * source_span / span;
+    const std::int64_t n1 = ((c1 - t0) * source_span + span - 1) / span;
+    s1 = s0 + static_cast<int>(n1);
+    s0 += static_cast<int>(n0);
+    t0 = c0;
+    t1 = c1;
+    return true;
+}
+
+} // namespace
+
+bool clip_blit(BlitRect& target, BlitRect& source, const BlitRect& bounds) {
+    BlitRect t = target, s = source;
+    if (!clip_axis(t.left, t.right, s.left, s.right, bounds.left, bounds.right) ||
+        !clip_axis(t.top, t.bottom, s.top, s.bottom, bounds.top, bounds.bottom))
+        return false;
+    target = t;
+    source = s;
+    return true;
 }
 
 void fold_keyboard_state(const std::uint8_t (&device)[keyboard_device_keys],

@@ -59,6 +59,17 @@ int display_mode_depth(int rgb_bit_count, std::uint32_t green_mask);
 DisplayFormat classify_display_format(int rgb_bit_count, std::uint32_t red_mask,
                                       std::uint32_t green_mask);
 
+// A rectangle in pixels, right and bottom exclusive.
+struct BlitRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const BlitRect&) const = default;
+};
+
+// Cuts a blit that stretches source onto target down to the part of target that lies inside
+// bounds (the destination surface), and source to the part that lands there. false when nothing
+// of target is inside, or either rectangle is empty.
+bool clip_blit(BlitRect& target, BlitRect& source, const BlitRect& bounds);
+
 // DirectInput's keyboard state: one byte per key, bit 7 set while it is down; entries 128 and up
 // are the extended keys.
 inline constexpr int keyboard_device_keys = 256;

@@ -1,5 +1,7 @@
 #include "gfx/core/screen_setup.h"
+#include "gfx/win32/ddraw_driver.h"
 #include "gfx/win32/drivers.h"
+#include "gfx/win32/opengl_driver.h"
 
 #include <array>
 
@@ -7,8 +9,8 @@ namespace zered {
 
 namespace {
 
-// Tried in this order.
-constexpr std::array<const DisplayDriver*, 1> drivers{&gdi_driver};
+// Tried in this order; the OpenGL driver takes only the screens that ask for OpenGL.
+constexpr std::array<const DisplayDriver*, 3> drivers{&ddraw_driver, &gdi_driver, &opengl_driver};
 
 } // namespace
 

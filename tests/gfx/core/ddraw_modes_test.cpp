@@ -90,6 +90,49 @@ TEST(DisplayFormat, RedLowRulesByBitCount) {
     EXPECT_EQ(classify_display_format(4, 0x1, 0), (DisplayFormat{4, false}));
 }
 
+TEST(ClipBlit, KeepsThePartOnTheSurfaceWithTheMatchingSource) {
+    const BlitRect screen{0, 0, 1024, 768};
+    // One to one, hanging over the right and bottom edges.
+    BlitRect target{1000, 700, 1400, 780}, source{0, 0, 400, 80};
+    ASSERT_TRUE(clip_blit(target, source, screen));
+    EXPECT_EQ(target, (BlitRect{1000, 700, 1024, 768}));
+    EXPECT_EQ(source, (BlitRect{0, 0, 24, 68}));
+    // Over the left and top edges.
+    target = {-10, -5, 390, 75};
+    source = {0, 0, 400, 80};
+    ASSERT_TRUE(clip_blit(target, source, screen));
+    EXPECT_EQ(target, (BlitRect{0, 0, 390, 75}));
+    EXPECT_EQ(source, (BlitRect{10, 5, 400, 80}));
+    // Inside: unchanged.
+    target = {10, 10, 410, 90};
+    source = {0, 0, 400, 80};
+    ASSERT_TRUE(clip_blit(target, source, screen));
+    EXPECT_EQ(target, (BlitRect{10, 10, 410, 90}));
+    EXPECT_EQ(source, (BlitRect{0, 0, 400, 80}));
+}
+
+TEST(ClipBlit, StretchedBlitsCutTheSourceInProportionAndNothingOutsideIsDrawn) {
+    const BlitRect screen{0, 0, 1024, 768};
+    // Twice the size: 100 target pixels cut off the left are 50 source pixels.
+    BlitRect target{-100, 0, 700, 160}, source{0, 0, 400, 80};
+    ASSERT_TRUE(clip_blit(target, source, screen));
+    EXPECT_EQ(target.left, 0);
+    EXPECT_EQ(source, (BlitRect{50, 0, 400, 80}));
+    // A sliver of one target pixel of a shrunk blit still takes a source pixel.
+    target = {1023, 0, 1223, 40};
+    source = {0, 0, 400, 80};
+    ASSERT_TRUE(clip_blit(target, source, screen));
+    EXPECT_EQ(target, (BlitRect{1023, 0, 1024, 40}));
+    EXPECT_EQ(source, (BlitRect{0, 0, 2, 80}));
+
+    target = {1024, 0, 1424, 80};
+    source = {0, 0, 400, 80};
+    EXPECT_FALSE(clip_blit(target, source, screen));
+    EXPECT_EQ(target, (BlitRect{1024, 0, 1424, 80})) << "left alone when nothing is drawn";
+    target = {0, 0, 0, 80};
+    EXPECT_FALSE(clip_blit(target, source, screen)) << "a minimised window's empty client area";
+}
+
 TEST(KeyboardState, AnExtendedKeyAndItsBaseShareOneEntry) {
     std::uint8_t device[keyboard_device_keys] = {};
     std::uint8_t key_state[128];

@@ -1,0 +1,342 @@
+// The DirectDraw driver under Wine: what is drawn reaches the window in the display's format, the
+// keyboard is read, the mode list is right, and every start that fails leaves nothing behind, so
+// that the screen set-up falls back to the GDI driver.
+#include <algorithm>
+#include <cstdlib>
+
+#include "gfx/core/builtin_data.h"
+#include "gfx/core/screen_setup.h"
+#include "gfx/win32/ddraw_driver.h"
+#include "gfx/win32/gdi_screen.h"
+
+namespace {
+
+using namespace zered;
+using namespace gditest;
+
+// The pixels of row y of a window's client area (nullptr: the screen), as 0x00RRGGBB.
+std::vector<std::uint32_t> read_client_row(HWND window, int width, int y) {
+    std::vector<std::uint32_t> row(static_cast<std::size_t>(width));
+    const HDC dc = ::GetDC(window);
+    for (int x = 0; x < width; ++x) {
+        const COLORREF c = ::GetPixel(dc, x, y);
+        row[static_cast<std::size_t>(x)] =
+            static_cast<std::uint32_t>(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
+    }
+    ::ReleaseDC(window, dc);
+    return row;
+}
+
+// A test screen presented by the DirectDraw driver, started with its init and stopped with its
+// exit slot.
+class DDrawScreen {
+  public:
+    explicit DDrawScreen(const test::TestScreenOptions& options, ModeFlags flags = 0,
+                         const char* title = "zered ddraw")
+        : test_screen_(with_palette(options)) {
+        test_screen_->driver = &ddraw_driver;
+        const ScreenState& s = screen();
+        result_ = ddraw_driver.init(title, s.width, s.height * s.scanline_size, s.depth, 0, flags);
+        if (result_ != 0) return;
+        screen_lock();
+        palette_resend();
+        screen_unlock(1, 0);
+        settle();
+    }
+    ~DDrawScreen() { ddraw_driver.exit(); }
+    DDrawScreen(const DDrawScreen&) = delete;
+    DDrawScreen& operator=(const DDrawScreen&) = delete;
+
+    int init_result() const { return result_; }
+    ScreenState& screen() { return test_screen_.screen(); }
+    HWND window() const { return window_state().window; }
+
+    // Returns once the driver thread has presented every line marked before the call: a pass
+    // handles the message after its presentation, and the lock is free only between passes.
+    void settle() {
+        ::SendMessageA(window(), WM_NULL, 0, 0);
+        screen_lock();
+        screen_unlock(1, 0);
+        ::SendMessageA(window(), WM_NULL, 0, 0);
+    }
+
+    template <typename Pixel> void fill_line(int y, Pixel (*value)(int x)) {
+        screen_lock();
+        auto* line = reinterpret_cast<Pixel*>(test_screen_.pixel_address(0, 0, y));
+        for (int x = 0; x < screen().width; ++x) line[x] = value(x);
+        screen_unlock(y, y);
+    }
+
+    std::vector<std::uint32_t> read_row(int y) { return read_client_row(window(), screen().width, y); }
+
+  private:
+    // The default palette's colours exist once the built-in data is unpacked; without them every
+    // entry would be black and a wrong pixel could not be told from a right one.
+    static const test::TestScreenOptions& with_palette(const test::TestScreenOptions& options) {
+        unpack_builtin_data();
+        return options;
+    }
+    test::TestScreen test_screen_;
+    int result_ = -1;
+};
+
+std::uint8_t stripes(int x) { return static_cast<std::uint8_t>(1 + x % 7); }
+
+// Expects display row y (of the window, or of the screen) to show the palette colours of value(x),
+// in the first columns pixels (all of them when negative).
+void expect_palette_row(DDrawScreen& dd, int y, std::uint8_t (*value)(int x), bool screen = false,
+                        int columns = -1) {
+    std::vector<std::uint32_t> row =
+        screen ? read_client_row(nullptr, dd.screen().width, y) : dd.read_row(y);
+    if (columns >= 0) row.resize(static_cast<std::size_t>(columns));
+    int wrong = 0;
+    for (int x = 0; x < static_cast<int>(row.size()); ++x)
+        if (row[x] != as_rgb(dd.screen().device_palette[value(x)]) && ++wrong <= 3)
+            ADD_FAILURE() << "row " << y << " x " << x << ": " << std::hex << row[x];
+}
+
+TEST(DDrawDriver, WindowShowsPalettedLinesThroughTheConverter) {
+    DDrawScreen dd({.width = 400, .height = 80});
+    ASSERT_EQ(dd.init_result(), 0);
+    const DDrawStatus status = ddraw_status();
+    EXPECT_TRUE(status.running);
+    EXPECT_TRUE(status.windowed);
+    EXPECT_EQ(status.vertical_offset, 0);
+    // The test display is 24-bit; DirectDraw gives it as 32-bit blue-low pixels.
+    EXPECT_EQ(status.display_depth, 32);
+    EXPECT_FALSE(status.red_low);
+    EXPECT_NE(window_state().converter, nullptr);
+    RECT client;
+    ASSERT_TRUE(::GetClientRect(dd.window(), &client));
+    EXPECT_EQ(client.right, 400);
+    EXPECT_EQ(client.bottom, 80);
+
+    dd.fill_line(10, stripes);
+    dd.settle();
+    expect_palette_row(dd, 10, stripes);
+    EXPECT_EQ(dd.read_row(11), std::vector<std::uint32_t>(400, 0));
+    EXPECT_EQ(dd.screen().dirty[10], 0);
+
+    // A new colour reaches the window once the lines that use it are marked.
+    palette_set(3, 10, 200, 30);
+    dd.settle();
+    EXPECT_EQ(dd.read_row(10)[2], 0x0AC81Eu);
+    expect_palette_row(dd, 10, stripes);
+}
+
+TEST(DDrawDriver, TrueColourAndHighColourPixelsArriveConverted) {
+    {
+        DDrawScreen dd({.width = 33, .height = 4, .depth = 32});
+        ASSERT_EQ(dd.init_result(), 0);
+        dd.fill_line<std::uint32_t>(1, [](int x) { return 0xFF000000u | (0x102030u + x * 0x030201u); });
+        dd.settle();
+        const std::vector<std::uint32_t> row = dd.read_row(1);
+        for (int x = 0; x < 33; ++x) ASSERT_EQ(row[x], 0x102030u + x * 0x030201u) << x;
+    }
+    DDrawScreen dd({.width = 9, .height = 3, .depth = 16});
+    ASSERT_EQ(dd.init_result(), 0);
+    // Red, green, blue and white in 5:6:5 come out with their low bits zero.
+    dd.fill_line<std::uint16_t>(2, [](int x) {
+        constexpr std::uint16_t colours[] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+        return colours[x % 4];
+    });
+    dd.settle();
+    const std::vector<std::uint32_t> row = dd.read_row(2);
+    const std::uint32_t expected[] = {0xF80000, 0x00FC00, 0x0000F8, 0xF8FCF8};
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(row[x], expected[x % 4]) << x;
+}
+
+bool desktop_mode(int width, int height, int bits) {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    return ::EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) &&
+           static_cast<int>(mode.dmPelsWidth) == width &&
+           static_cast<int>(mode.dmPelsHeight) == height &&
+           static_cast<int>(mode.dmBitsPerPel) == bits;
+}
+
+// Alt+Enter, as the window procedure sees it.
+void switch_full_screen(HWND window) { ::SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, 1 << 29); }
+
+TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
+    // The test display offers 1024 by 768 only (at 8, 16 and 32 bits).
+    if (!desktop_mode(1024, 768, 32)) GTEST_SKIP() << "needs a 1024 by 768 desktop";
+    DDrawScreen dd({.width = 1024, .height = 700});
+    ASSERT_EQ(dd.init_result(), 0);
+    ASSERT_TRUE(eventually([] { return window_state().active == 1; }));
+    RECT windowed;
+    ASSERT_TRUE(::GetWindowRect(dd.window(), &windowed));
+
+    switch_full_screen(dd.window());
+    // 700 lines are not offered; 768 are, 34 of them above the picture. The 8-bit mode gets the
+    // palette through DirectDraw.
+    DDrawStatus status = ddraw_status();
+    ASSERT_TRUE(status.running);
+    EXPECT_FALSE(status.windowed);
+    EXPECT_EQ(status.vertical_offset, 34);
+    EXPECT_EQ(status.display_depth, 8);
+    EXPECT_TRUE(desktop_mode(1024, 768, 8));
+    dd.fill_line(0, stripes);
+    dd.settle();
+    expect_palette_row(dd, 34, stripes, true);
+    EXPECT_EQ(read_client_row(nullptr, 16, 33), std::vector<std::uint32_t>(16, 0));
+
+    // Back in the window, which hangs over the screen's right edge: what is on the screen shows.
+    switch_full_screen(dd.window());
+    status = ddraw_status();
+    EXPECT_TRUE(status.windowed);
+    EXPECT_EQ(status.vertical_offset, 0);
+    EXPECT_TRUE(desktop_mode(1024, 768, 32));
+    RECT back;
+    ASSERT_TRUE(::GetWindowRect(dd.window(), &back));
+    EXPECT_EQ(back.left, windowed.left);
+    EXPECT_EQ(back.top, windowed.top);
+    dd.fill_line(5, stripes);
+    dd.settle();
+    POINT client{0, 0};
+    ASSERT_TRUE(::ClientToScreen(dd.window(), &client));
+    expect_palette_row(dd, 5, stripes, false, ::GetSystemMetrics(SM_CXSCREEN) - client.x);
+}
+
+TEST(DDrawDriver, SwitchThatFindsNoModeComesBackInTheWindow) {
+    DDrawScreen dd({.width = 123, .height = 45});
+    ASSERT_EQ(dd.init_result(), 0);
+    ASSERT_TRUE(eventually([] { return window_state().active == 1; }));
+    RECT before;
+    ASSERT_TRUE(::GetWindowRect(dd.window(), &before));
+    switch_full_screen(dd.window());
+    EXPECT_EQ(window_state().flags & MODE_FULLSCREEN, 0u);
+    EXPECT_TRUE(ddraw_status().running);
+    RECT after;
+    ASSERT_TRUE(::GetWindowRect(dd.window(), &after));
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    dd.fill_line(3, stripes);
+    dd.settle();
+    expect_palette_row(dd, 3, stripes);
+}
+
+TEST(DDrawDriver, KeyboardStateComesFromDirectInput) {
+    DDrawScreen dd({.width = 64, .height = 16});
+    ASSERT_EQ(dd.init_result(), 0);
+    ASSERT_TRUE(eventually([&] { return window_state().active == 1; }));
+    INPUT press{};
+    press.type = INPUT_KEYBOARD;
+    press.ki.wScan = 0x1E; // A
+    press.ki.dwFlags = KEYEVENTF_SCANCODE;
+    ::SendInput(1, &press, sizeof press);
+    const bool seen = eventually([&] { return dd.screen().key_state[0x1E] == 1; });
+    press.ki.dwFlags |= KEYEVENTF_KEYUP;
+    ::SendInput(1, &press, sizeof press);
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(eventually([&] { return dd.screen().key_state[0x1E] == 0; }));
+}
+
+TEST(DDrawDriver, RetraceWaitReturnsAndPresentationGoesOn) {
+    DDrawScreen dd({.width = 64, .height = 16});
+    ASSERT_EQ(dd.init_result(), 0);
+    ASSERT_NE(ddraw_driver.wait_vsync, nullptr);
+    for (int i = 0; i < 3; ++i) ddraw_driver.wait_vsync();
+    dd.fill_line(4, stripes);
+    dd.settle();
+    expect_palette_row(dd, 4, stripes);
+}
+
+TEST(DDrawDriver, ModeListHoldsTheDisplaysModesOfOneDepth) {
+    DEVMODEA current{};
+    current.dmSize = sizeof current;
+    ASSERT_TRUE(::EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &current));
+    const std::uint32_t desktop = current.dmPelsWidth << 16 | current.dmPelsHeight;
+    const auto has = [](const std::uint32_t* list, int count, std::uint32_t size) {
+        return std::find(list, list + count, size) != list + count;
+    };
+
+    // Without a screen the driver makes a DirectDraw object of its own.
+    int count_32 = -1, count_15 = -1;
+    const std::uint32_t* modes_32 = ddraw_driver.fetch_modes(32, &count_32);
+    const std::uint32_t* modes_15 = ddraw_driver.fetch_modes(15, &count_15);
+    ASSERT_GT(count_32, 0);
+    EXPECT_TRUE(has(modes_32, count_32, desktop));
+    // Wine's 16-bit modes are 5:6:5, so none of them counts as 15 bits.
+    EXPECT_EQ(count_15, 0);
+    EXPECT_EQ(modes_15, nullptr);
+
+    DDrawScreen dd({.width = 64, .height = 16});
+    ASSERT_EQ(dd.init_result(), 0);
+    int count_again = -1;
+    const std::uint32_t* again = ddraw_driver.fetch_modes(32, &count_again);
+    EXPECT_EQ(std::vector(modes_32, modes_32 + count_32), std::vector(again, again + count_again));
+    std::free(const_cast<std::uint32_t*>(modes_32));
+    std::free(const_cast<std::uint32_t*>(again));
+}
+
+bool class_registered(const char* name) {
+    WNDCLASSA wc;
+    return ::GetClassInfoA(::GetModuleHandleA(nullptr), name, &wc) != FALSE;
+}
+
+TEST(DDrawDriver, RefusedAndFailedStartsLeaveNothingBehind) {
+    test::TestScreen screen({.width = 400, .height = 80});
+    screen->driver = &ddraw_driver;
+    for (ModeFlags refused : {MODE_OPENGL, MODE_SHAPED_WINDOW}) {
+        EXPECT_EQ(ddraw_driver.init("zered refused", 400, 80, 8, 0, refused), -1);
+        ddraw_driver.exit();
+        EXPECT_FALSE(class_registered("zeredclass_zered refused"));
+    }
+
+    // No display mode of this size up to 1024 lines: the set-up on the driver thread fails.
+    DEVMODEA before{};
+    before.dmSize = sizeof before;
+    ASSERT_TRUE(::EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &before));
+    EXPECT_EQ(ddraw_driver.init("zered failed", 123, 80, 8, 0, MODE_FULLSCREEN), -1);
+    ddraw_driver.exit();
+    EXPECT_EQ(::FindWindowA("zeredclass_zered failed", nullptr), nullptr);
+    EXPECT_FALSE(class_registered("zeredclass_zered failed"));
+    EXPECT_FALSE(ddraw_status().running);
+    DEVMODEA after{};
+    after.dmSize = sizeof after;
+    ASSERT_TRUE(::EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &after));
+    EXPECT_EQ(after.dmPelsWidth, before.dmPelsWidth);
+    EXPECT_EQ(after.dmPelsHeight, before.dmPelsHeight);
+    EXPECT_EQ(::GetModuleHandleA("dinput.dll"), nullptr) << "the libraries are released";
+}
+
+// The screen set-up's choice among the real drivers.
+class DriverChoice : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        override_driver_choice(nullptr);
+        screen_exit_handler();
+    }
+    const DisplayDriver* open(ModeFlags flags, const char* zered = nullptr) {
+        choice_ = {driver_selection_list(), zered};
+        override_driver_choice(&choice_);
+        if (screen_open_sized(400, 80, 8, 1, flags, 0) != 0) return nullptr;
+        return current_screen()->driver;
+    }
+    DriverChoiceOverride choice_;
+};
+
+TEST_F(DriverChoice, DirectDrawComesFirstAndFallsBackToGdi) {
+    const auto list = driver_selection_list();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_STREQ(list[0]->name, "DirectX");
+    EXPECT_STREQ(list[1]->name, "GDI");
+    EXPECT_STREQ(list[2]->name, "OpenGL");
+
+    EXPECT_EQ(open(0), &ddraw_driver);
+    EXPECT_NE(::GetModuleHandleA("dinput.dll"), nullptr);
+    EXPECT_EQ(open(0, "gdi"), &gdi_driver);
+    EXPECT_EQ(::GetModuleHandleA("dinput.dll"), nullptr);
+    // A screen DirectDraw refuses goes to GDI.
+    EXPECT_EQ(open(MODE_SHAPED_WINDOW), &gdi_driver);
+    // A full screen of a size no display has: DirectDraw fails on its thread, GDI fails too, and
+    // the second pass opens DirectDraw in a window.
+    choice_ = {driver_selection_list(), nullptr};
+    override_driver_choice(&choice_);
+    ASSERT_EQ(screen_open_sized(123, 80, 8, 1, MODE_FULLSCREEN, 0), 0);
+    EXPECT_EQ(current_screen()->driver, &ddraw_driver);
+    EXPECT_TRUE(ddraw_status().windowed);
+}
+
+} // namespace
