@@ -1,0 +1,194 @@
+// The OpenGL driver under Wine with Mesa's software renderer: the window and its context, a frame
+// drawn with GL calls shown by the flip slot, messages handled only when the poll slot runs, the
+// pixel format asked for, and screens without MODE_OPENGL refused.
+#include <algorithm>
+#include <cstdlib>
+
+#include "gfx/core/screen_setup.h"
+#include "gfx/win32/gdi_screen.h"
+#include "gfx/win32/opengl_driver.h"
+
+namespace {
+
+using namespace zered;
+using namespace gditest;
+
+inline constexpr unsigned int gl_color_buffer_bit = 0x4000;
+
+// The GL calls a program makes, from the library the driver loaded.
+struct Gl {
+    void(WINAPI* clear_color)(float, float, float, float);
+    void(WINAPI* clear)(unsigned int);
+    void(WINAPI* finish)();
+    static Gl load() {
+        const HMODULE library = ::GetModuleHandleA("opengl32.dll");
+        const auto find = [library](const char* name) {
+            return reinterpret_cast<void (*)()>(::GetProcAddress(library, name));
+        };
+        return {reinterpret_cast<decltype(clear_color)>(find("glClearColor")),
+                reinterpret_cast<decltype(clear)>(find("glClear")),
+                reinterpret_cast<decltype(finish)>(find("glFinish"))};
+    }
+};
+
+class OpenGLScreen {
+  public:
+    explicit OpenGLScreen(int width, int height, int depth, ModeFlags flags = MODE_OPENGL)
+        : test_screen_({.width = width, .height = height, .depth = depth}) {
+        test_screen_->driver = &opengl_driver;
+        result_ = opengl_driver.init("zered gl", width, height, depth, 0, flags);
+    }
+    ~OpenGLScreen() { opengl_driver.exit(); }
+    OpenGLScreen(const OpenGLScreen&) = delete;
+    OpenGLScreen& operator=(const OpenGLScreen&) = delete;
+
+    int init_result() const { return result_; }
+    ScreenState& screen() { return test_screen_.screen(); }
+    HWND window() const { return window_state().window; }
+
+  private:
+    test::TestScreen test_screen_;
+    int result_ = -1;
+};
+
+bool class_registered(const char* name) {
+    WNDCLASSA wc;
+    return ::GetClassInfoA(::GetModuleHandleA(nullptr), name, &wc) != FALSE;
+}
+
+// The colour of a pixel of the window's client area, as 0x00RRGGBB.
+std::uint32_t client_pixel(HWND window, int x, int y) {
+    const HDC dc = ::GetDC(window);
+    const COLORREF c = ::GetPixel(dc, x, y);
+    ::ReleaseDC(window, dc);
+    return static_cast<std::uint32_t>(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
+}
+
+TEST(OpenGLDriver, FrameClearedWithGlShowsAfterTheFlip) {
+    OpenGLScreen gl(640, 480, 32);
+    ASSERT_EQ(gl.init_result(), 0);
+    ASSERT_TRUE(::IsWindowVisible(gl.window()));
+    RECT client;
+    ASSERT_TRUE(::GetClientRect(gl.window(), &client));
+    EXPECT_EQ(client.right, 640);
+    EXPECT_EQ(client.bottom, 480);
+    EXPECT_EQ(::GetWindowThreadProcessId(gl.window(), nullptr), ::GetCurrentThreadId())
+        << "the window lives on the program's thread";
+
+    const Gl calls = Gl::load();
+    ASSERT_NE(calls.clear, nullptr);
+    for (const auto& [r, g, b, rgb] : {std::tuple{1.0f, 0.0f, 0.0f, 0xFF0000u},
+                                       std::tuple{0.0f, 0.5f, 1.0f, 0x0080FFu}}) {
+        calls.clear_color(r, g, b, 1.0f);
+        calls.clear(gl_color_buffer_bit);
+        opengl_driver.flip();
+        opengl_driver.poll_events();
+        EXPECT_TRUE(eventually([&] {
+            calls.finish();
+            const std::uint32_t pixel = client_pixel(gl.window(), 320, 240);
+            return (pixel & 0xFEFEFE) == (rgb & 0xFEFEFE) &&
+                   (client_pixel(gl.window(), 0, 0) & 0xFEFEFE) == (rgb & 0xFEFEFE);
+        })) << std::hex << client_pixel(gl.window(), 320, 240);
+    }
+}
+
+TEST(OpenGLDriver, MessagesAreHandledOnlyWhenThePollSlotRuns) {
+    OpenGLScreen gl(320, 200, 32);
+    ASSERT_EQ(gl.init_result(), 0);
+    opengl_driver.poll_events();
+    take_events();
+    take_keys();
+    // The key press; translating it posts the character.
+    ::PostMessageA(gl.window(), WM_KEYDOWN, 'A', 1 | 0x1E << 16);
+    ::Sleep(50);
+    EXPECT_TRUE(take_events().empty()) << "no thread of the driver's handles them";
+    EXPECT_TRUE(take_keys().empty());
+    opengl_driver.poll_events();
+    const std::vector<Event> events = take_events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].type, 1);
+    EXPECT_EQ(events[0].field1, 0x1E);
+    EXPECT_EQ(take_keys(), std::vector<std::int32_t>{'a'});
+
+    // The close button: the close-window key, and the window stays.
+    ::PostMessageA(gl.window(), WM_CLOSE, 0, 0);
+    opengl_driver.poll_events();
+    EXPECT_EQ(take_keys(), std::vector<std::int32_t>{0x6BFF});
+    EXPECT_TRUE(::IsWindow(gl.window()));
+}
+
+TEST(OpenGLDriver, PixelFormatRequestFollowsTheDepthAndFlags) {
+    {
+        OpenGLScreen gl(64, 48, 16);
+        ASSERT_EQ(gl.init_result(), 0);
+        const OpenGLRequest asked = opengl_last_request();
+        EXPECT_EQ(asked.sizes, (PixelRequest{.colour = 16, .red = 5, .green = 5, .blue = 5,
+                                             .alpha = 0, .depth = 16}));
+        EXPECT_FALSE(asked.multisample);
+    }
+    {
+        OpenGLScreen gl(64, 48, 32,
+                        MODE_OPENGL | MODE_STENCIL_BUFFER | MODE_ACCUMULATION_BUFFER |
+                            MODE_MULTISAMPLE);
+        ASSERT_EQ(gl.init_result(), 0);
+        const PixelRequest asked = opengl_last_request().sizes;
+        EXPECT_EQ(asked.colour, 32);
+        EXPECT_EQ(asked.alpha, 8);
+        EXPECT_EQ(asked.stencil, 8);
+        EXPECT_EQ(asked.accum, 32);
+        EXPECT_EQ(asked.samples, 4);
+    }
+    // The defaults of one screen do not stay for the next.
+    OpenGLScreen gl(64, 48, 16);
+    ASSERT_EQ(gl.init_result(), 0);
+    EXPECT_EQ(opengl_last_request().sizes.colour, 16);
+    EXPECT_EQ(opengl_last_request().sizes.samples, 0);
+}
+
+TEST(OpenGLDriver, ScreensWithoutOpenGLAreRefusedBeforeAnythingIsMade) {
+    {
+        OpenGLScreen refused(400, 80, 8, 0);
+        EXPECT_EQ(refused.init_result(), -1);
+        EXPECT_EQ(refused.window(), nullptr);
+        EXPECT_FALSE(class_registered("zeredclass_zered gl"));
+        EXPECT_EQ(window_state().running, 0);
+    }
+    // Closing leaves nothing either, and the next screen gets a new context.
+    {
+        OpenGLScreen gl(64, 48, 32);
+        ASSERT_EQ(gl.init_result(), 0);
+    }
+    EXPECT_EQ(::FindWindowA("zeredclass_zered gl", nullptr), nullptr);
+    EXPECT_FALSE(class_registered("zeredclass_zered gl"));
+    OpenGLScreen again(64, 48, 32);
+    EXPECT_EQ(again.init_result(), 0);
+}
+
+TEST(OpenGLDriver, ModeListHoldsOnlyModesOfTheExactDepth) {
+    DEVMODEA current{};
+    current.dmSize = sizeof current;
+    ASSERT_TRUE(::EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &current));
+    int count = -1;
+    const std::uint32_t* modes = opengl_driver.fetch_modes(static_cast<int>(current.dmBitsPerPel), &count);
+    ASSERT_GT(count, 0);
+    EXPECT_NE(std::find(modes, modes + count, current.dmPelsWidth << 16 | current.dmPelsHeight),
+              modes + count);
+    std::free(const_cast<std::uint32_t*>(modes));
+    int none = -1;
+    EXPECT_EQ(opengl_driver.fetch_modes(7, &none), nullptr);
+    EXPECT_EQ(none, 0);
+}
+
+TEST(OpenGLDriver, SetUpChoosesItOnlyForOpenGLScreens) {
+    ASSERT_EQ(screen_open_sized(640, 480, 32, 1, MODE_OPENGL, 0), 0);
+    EXPECT_EQ(current_screen()->driver, &opengl_driver);
+    EXPECT_EQ(current_screen()->depth, 32);
+    ASSERT_EQ(screen_open_sized(640, 480, 8, 1, MODE_OPENGL, 0), 0);
+    EXPECT_EQ(current_screen()->depth, 16) << "an OpenGL screen has at least 16 bits";
+    EXPECT_EQ(opengl_last_request().sizes.colour, 16);
+    ASSERT_EQ(screen_open_sized(640, 480, 32, 1, 0, 0), 0);
+    EXPECT_NE(current_screen()->driver, &opengl_driver);
+    screen_exit_handler();
+}
+
+} // namespace
