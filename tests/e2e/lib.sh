@@ -90,6 +90,46 @@ e2e_wait_until() {
     done
 }
 
+# The window probe of the Windows build ($DN_WINDOW_PROBE) under Wine, without carriage returns.
+e2e_probe() { wine "$DN_WINDOW_PROBE" "$@" 2>/dev/null | tr -d '\r'; }
+
+# e2e_open_window CLASS ARG...: starts the program and waits for its window of class CLASS; sets
+# GEOMETRY to "x y width height title" of the client area.
+e2e_open_window() {
+    local class=$1
+    shift
+    e2e_start "$@"
+    GEOMETRY=$(e2e_probe find "$class" 30) || e2e_fail "no window for arguments: $*"
+}
+
+# e2e_wait_exit SECONDS: the program ended by then with exit code 0.
+e2e_wait_exit() {
+    local deadline=$((SECONDS + $1))
+    while kill -0 "$E2E_PID" 2>/dev/null; do
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "the program did not end"
+        sleep 0.1
+    done
+    local status=0
+    wait "$E2E_PID" || status=$?
+    [ "$status" = 0 ] || e2e_fail "exit code $status"
+}
+
+# e2e_expect_golden IMAGE NAME: the client area of GEOMETRY shows exactly IMAGE within a few
+# seconds (the first passes may still be on their way to the screen); otherwise the test fails
+# and the last screenshot is kept as ${TMPDIR:-/tmp}/NAME.ppm.
+e2e_expect_golden() {
+    local image=$1 name=$2 x y width height
+    read -r x y width height _ <<<"$GEOMETRY"
+    local shot="$E2E_WORK/shot.ppm"
+    for _ in $(seq 20); do
+        import -window root -crop "${width}x${height}+$x+$y" +repage -depth 8 "ppm:$shot"
+        [ "$(compare -metric AE "$shot" "$image" null: 2>&1)" = 0 ] && return 0
+        sleep 0.25
+    done
+    cp "$shot" "${TMPDIR:-/tmp}/$name.ppm"
+    e2e_fail "the window differs from the golden image (saved ${TMPDIR:-/tmp}/$name.ppm)"
+}
+
 # Visible top-level windows on the test display, if there is one.
 e2e_visible_windows() {
     if [ -z "${DISPLAY:-}" ] || ! command -v xdotool >/dev/null; then
