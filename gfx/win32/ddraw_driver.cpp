@@ -13,6 +13,7 @@
 #include <dinput.h>
 
 #include <algorithm>
+#include <span>
 #include <cstring>
 
 #include "gfx/blit/convert.h"
@@ -71,13 +72,17 @@ template <typename T> void release(T*& object) {
 
 bool fullscreen() { return (window_state().flags & MODE_FULLSCREEN) != 0; }
 
-void mark_all_dirty() {
+// The dirty flags a pass looks at: the window's height worth (framebuffer height times
+// scanline_size), as far as the screen has them; empty without a screen.
+std::span<std::uint8_t> pass_dirty_flags() {
     ScreenState* screen = current_screen();
-    if (!screen) return;
+    if (!screen) return {};
     const auto count =
         std::min(screen->dirty.size(), static_cast<std::size_t>(std::max(window_state().height, 0)));
-    std::fill_n(screen->dirty.begin(), count, std::uint8_t{1});
+    return {screen->dirty.data(), count};
 }
+
+void mark_all_dirty() { std::ranges::fill(pass_dirty_flags(), std::uint8_t{1}); }
 
 // The 256-key layout: one optional button per key, byte i of the state for key i.
 void fill_keyboard_format() {
@@ -375,10 +380,7 @@ void convert_dirty_lines(WindowState& ws) {
                      desc.lPitch);
     }
     dd.draw_surface->Unlock(desc.lpSurface);
-    if (screen) {
-        const auto count = std::min(screen->dirty.size(), static_cast<std::size_t>(std::max(ws.height, 0)));
-        std::fill_n(screen->dirty.begin(), count, std::uint8_t{0});
-    }
+    std::ranges::fill(pass_dirty_flags(), std::uint8_t{0});
 }
 
 void read_keyboard() {
@@ -404,8 +406,13 @@ void present_pass() {
         dd.display_palette->SetEntries(0, 0, 256, ws.palette_entries);
         ws.palette_changed = 0;
     }
-    convert_dirty_lines(ws);
-    ddraw_repaint();
+    // A pass with no changed line leaves the surfaces alone: locking a surface and blitting the
+    // window cost milliseconds even with nothing to convert. Uncovered parts of the window come
+    // back through WM_PAINT, and a display change marks every line.
+    if (std::ranges::any_of(pass_dirty_flags(), [](std::uint8_t flag) { return flag != 0; })) {
+        convert_dirty_lines(ws);
+        ddraw_repaint();
+    }
     if (ws.active == 1 && dd.keyboard) read_keyboard();
 }
 
@@ -432,8 +439,9 @@ int ddraw_init(const char* title, int width, int height, int depth, int refresh_
     ws.window_teardown_hook = ddraw_teardown_window;
     ws.repaint_hook = ddraw_repaint;
     ws.driver_thread_proc = ddraw_thread;
-    dd.window_x = (::GetSystemMetrics(SM_CXSCREEN) - width) >> 1;
-    dd.window_y = (::GetSystemMetrics(SM_CYSCREEN) - height) >> 1;
+    const POINT centred = window_centred_position(nullptr, width, height);
+    dd.window_x = centred.x;
+    dd.window_y = centred.y;
     return window_init(title, width, height, std::max(depth, 8), refresh_rate, flags);
 }
 

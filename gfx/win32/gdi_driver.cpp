@@ -64,19 +64,7 @@ bool needs_conversion(const ScreenState& screen, ModeFlags flags) {
 }
 
 int set_display_mode(const char* device) {
-    WindowState& ws = window_state();
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
-    mode.dmPelsWidth = static_cast<DWORD>(ws.width);
-    mode.dmPelsHeight = static_cast<DWORD>(ws.height);
-    mode.dmBitsPerPel = static_cast<DWORD>(ws.depth);
-    mode.dmDisplayFrequency = static_cast<DWORD>(ws.requested_refresh);
-    const LONG result =
-        ws.entry.ChangeDisplaySettingsExA
-            ? ws.entry.ChangeDisplaySettingsExA(device, &mode, nullptr, CDS_FULLSCREEN, nullptr)
-            : ::ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN);
-    if (result != DISP_CHANGE_SUCCESSFUL) return -1;
+    if (!window_change_display_mode(device)) return -1;
     gdi.display_mode_set = true;
     return 0;
 }
@@ -112,15 +100,9 @@ int place_window(const MONITORINFOEXA* monitor, WindowPlacement& place) {
     ::AdjustWindowRect(&outer, place.style, FALSE);
     place.width = outer.right - outer.left;
     place.height = outer.bottom - outer.top;
-    // Centred; an odd negative difference rounds down.
-    if (monitor) {
-        const RECT& area = monitor->rcMonitor;
-        place.x = area.left + ((area.right - area.left - place.width) >> 1);
-        place.y = area.top + ((area.bottom - area.top - place.height) >> 1);
-    } else {
-        place.x = (::GetSystemMetrics(SM_CXSCREEN) - place.width) >> 1;
-        place.y = (::GetSystemMetrics(SM_CYSCREEN) - place.height) >> 1;
-    }
+    const POINT centred = window_centred_position(monitor, place.width, place.height);
+    place.x = centred.x;
+    place.y = centred.y;
     place.style |= WS_VISIBLE;
     return 0;
 }
@@ -185,10 +167,8 @@ int gdi_setup_window() {
     if (!screen) return -1;
     gdi_teardown_window(); // nothing is left over from an earlier set-up
 
-    MONITORINFOEXA monitor_info{};
-    monitor_info.cbSize = sizeof monitor_info;
-    const bool monitor_known = ws.entry.GetMonitorInfoA && ws.monitor &&
-                               ws.entry.GetMonitorInfoA(ws.monitor, &monitor_info);
+    MONITORINFOEXA monitor_info;
+    const bool monitor_known = window_monitor_info(monitor_info);
     WindowPlacement place;
     if (place_window(monitor_known ? &monitor_info : nullptr, place) != 0) return -1;
     if (open_window(place.style, place.ex_style, place.x, place.y, place.width, place.height) != 0)

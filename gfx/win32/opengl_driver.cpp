@@ -149,27 +149,8 @@ bool read_extensions(HDC probe_dc) {
     return true;
 }
 
-bool monitor_info(MONITORINFOEXA& info) {
-    const WindowState& ws = window_state();
-    info = MONITORINFOEXA{};
-    info.cbSize = sizeof info;
-    return ws.entry.GetMonitorInfoA && ws.monitor && ws.entry.GetMonitorInfoA(ws.monitor, &info);
-}
-
 bool change_display_mode(const char* device) {
-    const WindowState& ws = window_state();
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
-    mode.dmPelsWidth = static_cast<DWORD>(ws.width);
-    mode.dmPelsHeight = static_cast<DWORD>(ws.height);
-    mode.dmBitsPerPel = static_cast<DWORD>(ws.depth);
-    mode.dmDisplayFrequency = static_cast<DWORD>(ws.requested_refresh);
-    const LONG result =
-        ws.entry.ChangeDisplaySettingsExA
-            ? ws.entry.ChangeDisplaySettingsExA(device, &mode, nullptr, CDS_FULLSCREEN, nullptr)
-            : ::ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN);
-    gl.display_mode_set = result == DISP_CHANGE_SUCCESSFUL;
+    gl.display_mode_set = window_change_display_mode(device);
     return gl.display_mode_set;
 }
 
@@ -183,7 +164,7 @@ inline constexpr UINT windowed_placement = SWP_NOZORDER | SWP_NOACTIVATE | SWP_F
 int opengl_setup_window() {
     WindowState& ws = window_state();
     MONITORINFOEXA monitor;
-    const bool monitor_known = monitor_info(monitor);
+    const bool monitor_known = window_monitor_info(monitor);
     auto style = static_cast<DWORD>(::GetWindowLongA(ws.window, GWL_STYLE));
     UINT placement = windowed_placement;
     int x = 0, y = 0, width = ws.width, height = ws.height;
@@ -207,15 +188,9 @@ int opengl_setup_window() {
         ::AdjustWindowRect(&outer, style, FALSE);
         width = outer.right - outer.left;
         height = outer.bottom - outer.top;
-        // Centred; an odd negative difference rounds down.
-        if (monitor_known) {
-            const RECT& area = monitor.rcMonitor;
-            x = area.left + ((area.right - area.left - width) >> 1);
-            y = area.top + ((area.bottom - area.top - height) >> 1);
-        } else {
-            x = (::GetSystemMetrics(SM_CXSCREEN) - width) >> 1;
-            y = (::GetSystemMetrics(SM_CYSCREEN) - height) >> 1;
-        }
+        const POINT centred = window_centred_position(monitor_known ? &monitor : nullptr, width, height);
+        x = centred.x;
+        y = centred.y;
     }
     ::SetWindowLongA(ws.window, GWL_STYLE, static_cast<LONG>(style));
     ::SetWindowPos(ws.window, nullptr, x, y, width, height, placement);

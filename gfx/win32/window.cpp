@@ -186,6 +186,38 @@ int open_window(DWORD style, DWORD ex_style, int x, int y, int outer_width, int 
     return 0;
 }
 
+bool window_monitor_info(MONITORINFOEXA& info) {
+    info = MONITORINFOEXA{};
+    info.cbSize = sizeof info;
+    return state.entry.GetMonitorInfoA && state.monitor &&
+           state.entry.GetMonitorInfoA(state.monitor, &info);
+}
+
+bool window_change_display_mode(const char* device) {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+    mode.dmPelsWidth = static_cast<DWORD>(state.width);
+    mode.dmPelsHeight = static_cast<DWORD>(state.height);
+    mode.dmBitsPerPel = static_cast<DWORD>(state.depth);
+    mode.dmDisplayFrequency = static_cast<DWORD>(state.requested_refresh);
+    const LONG result =
+        state.entry.ChangeDisplaySettingsExA
+            ? state.entry.ChangeDisplaySettingsExA(device, &mode, nullptr, CDS_FULLSCREEN, nullptr)
+            : ::ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN);
+    return result == DISP_CHANGE_SUCCESSFUL;
+}
+
+POINT window_centred_position(const MONITORINFOEXA* monitor, int outer_width, int outer_height) {
+    if (monitor) {
+        const RECT& area = monitor->rcMonitor;
+        return {area.left + ((area.right - area.left - outer_width) >> 1),
+                area.top + ((area.bottom - area.top - outer_height) >> 1)};
+    }
+    return {(::GetSystemMetrics(SM_CXSCREEN) - outer_width) >> 1,
+            (::GetSystemMetrics(SM_CYSCREEN) - outer_height) >> 1};
+}
+
 void drain_messages() {
     MSG message;
     // The window is looked up again for every message: a switch to full screen replaces it.

@@ -141,6 +141,19 @@ int window_init(const char* title, int width, int height, int depth, int refresh
 // nullptr. With MODE_ALWAYS_ON_TOP the window becomes topmost. Called from a set-up hook.
 int open_window(DWORD style, DWORD ex_style, int x, int y, int outer_width, int outer_height);
 
+// The monitor of window_state() with its rectangle and device name; false where the system cannot
+// tell (no GetMonitorInfoA, or no monitor known).
+bool window_monitor_info(MONITORINFOEXA& info);
+
+// Switches the display to window_state()'s width, height, depth and requested refresh rate for a
+// full-screen window, on the monitor's device (nullptr: the default) where the system can address
+// one. false when the mode is refused.
+bool window_change_display_mode(const char* device);
+
+// The top-left corner that centres a window of the given outer size on the monitor's rectangle,
+// or on the primary screen without one. An odd negative difference rounds down.
+POINT window_centred_position(const MONITORINFOEXA* monitor, int outer_width, int outer_height);
+
 // Translates and dispatches every message waiting for the window, on the calling thread.
 void drain_messages();
 

@@ -90,6 +90,20 @@ e2e_wait_until() {
     done
 }
 
+# e2e_init_windows MODE EXE TOOL...: e2e_init for a run that looks at the program's windows,
+# which exist only in the Windows build on a display; the window probe and each TOOL must be there.
+e2e_init_windows() {
+    [ "$1" = wine ] || e2e_skip "windows only exist in the Windows build"
+    e2e_init "$1" "$2"
+    shift 2
+    [ -n "${DISPLAY:-}" ] || e2e_skip "no display"
+    [ -n "${DN_WINDOW_PROBE:-}" ] || e2e_fail "DN_WINDOW_PROBE is not set"
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || e2e_fail "$tool is missing"
+    done
+}
+
 # The window probe of the Windows build ($DN_WINDOW_PROBE) under Wine, without carriage returns.
 e2e_probe() { wine "$DN_WINDOW_PROBE" "$@" 2>/dev/null | tr -d '\r'; }
 

@@ -8,13 +8,7 @@
 # "dinput.dll", and a DirectDraw start that fails frees what it loaded before GDI is tried.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-[ "${1:-}" = wine ] || e2e_skip "windows only exist in the Windows build"
-e2e_init "$@"
-[ -n "${DISPLAY:-}" ] || e2e_skip "no display"
-[ -n "${DN_WINDOW_PROBE:-}" ] || e2e_fail "DN_WINDOW_PROBE is not set"
-for tool in import compare; do
-    command -v "$tool" >/dev/null || e2e_fail "$tool is missing"
-done
+e2e_init_windows "${1:-}" "${2:-}" import compare
 
 class=zeredclass_drivenudge
 golden=$DN_TEST_DATA_DIR/usage_screen.ppm

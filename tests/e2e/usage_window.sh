@@ -4,13 +4,7 @@
 # typed key or the close button ends the program with exit code 0; Shift alone does not.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-[ "${1:-}" = wine ] || e2e_skip "windows only exist in the Windows build"
-e2e_init "$@"
-[ -n "${DISPLAY:-}" ] || e2e_skip "no display"
-[ -n "${DN_WINDOW_PROBE:-}" ] || e2e_fail "DN_WINDOW_PROBE is not set"
-for tool in xdotool import compare; do
-    command -v "$tool" >/dev/null || e2e_fail "$tool is missing"
-done
+e2e_init_windows "${1:-}" "${2:-}" xdotool import compare
 
 class=zeredclass_drivenudge
 open_window() { e2e_open_window "$class" "$@"; }

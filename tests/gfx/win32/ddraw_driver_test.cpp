@@ -4,52 +4,28 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "gfx/core/builtin_data.h"
 #include "gfx/core/screen_setup.h"
 #include "gfx/win32/ddraw_driver.h"
+#include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"
 
 namespace {
 
 using namespace zered;
 using namespace gditest;
+using namespace drivertest;
 
-// The pixels of row y of a window's client area (nullptr: the screen), as 0x00RRGGBB.
-std::vector<std::uint32_t> read_client_row(HWND window, int width, int y) {
-    std::vector<std::uint32_t> row(static_cast<std::size_t>(width));
-    const HDC dc = ::GetDC(window);
-    for (int x = 0; x < width; ++x) {
-        const COLORREF c = ::GetPixel(dc, x, y);
-        row[static_cast<std::size_t>(x)] =
-            static_cast<std::uint32_t>(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
-    }
-    ::ReleaseDC(window, dc);
-    return row;
-}
-
-// A test screen presented by the DirectDraw driver, started with its init and stopped with its
-// exit slot.
-class DDrawScreen {
+// A screen on the DirectDraw driver with its palette sent and its first passes done.
+class DDrawScreen : public DriverScreen {
   public:
-    explicit DDrawScreen(const test::TestScreenOptions& options, ModeFlags flags = 0,
-                         const char* title = "zered ddraw")
-        : test_screen_(with_palette(options)) {
-        test_screen_->driver = &ddraw_driver;
-        const ScreenState& s = screen();
-        result_ = ddraw_driver.init(title, s.width, s.height * s.scanline_size, s.depth, 0, flags);
-        if (result_ != 0) return;
+    explicit DDrawScreen(const test::TestScreenOptions& options, ModeFlags flags = 0)
+        : DriverScreen(ddraw_driver, options, flags, "zered ddraw") {
+        if (init_result() != 0) return;
         screen_lock();
         palette_resend();
         screen_unlock(1, 0);
         settle();
     }
-    ~DDrawScreen() { ddraw_driver.exit(); }
-    DDrawScreen(const DDrawScreen&) = delete;
-    DDrawScreen& operator=(const DDrawScreen&) = delete;
-
-    int init_result() const { return result_; }
-    ScreenState& screen() { return test_screen_.screen(); }
-    HWND window() const { return window_state().window; }
 
     // Returns once the driver thread has presented every line marked before the call: a pass
     // handles the message after its presentation, and the lock is free only between passes.
@@ -62,22 +38,10 @@ class DDrawScreen {
 
     template <typename Pixel> void fill_line(int y, Pixel (*value)(int x)) {
         screen_lock();
-        auto* line = reinterpret_cast<Pixel*>(test_screen_.pixel_address(0, 0, y));
+        auto* line = reinterpret_cast<Pixel*>(test_screen().pixel_address(0, 0, y));
         for (int x = 0; x < screen().width; ++x) line[x] = value(x);
         screen_unlock(y, y);
     }
-
-    std::vector<std::uint32_t> read_row(int y) { return read_client_row(window(), screen().width, y); }
-
-  private:
-    // The default palette's colours exist once the built-in data is unpacked; without them every
-    // entry would be black and a wrong pixel could not be told from a right one.
-    static const test::TestScreenOptions& with_palette(const test::TestScreenOptions& options) {
-        unpack_builtin_data();
-        return options;
-    }
-    test::TestScreen test_screen_;
-    int result_ = -1;
 };
 
 std::uint8_t stripes(int x) { return static_cast<std::uint8_t>(1 + x % 7); }
@@ -268,11 +232,6 @@ TEST(DDrawDriver, ModeListHoldsTheDisplaysModesOfOneDepth) {
     EXPECT_EQ(std::vector(modes_32, modes_32 + count_32), std::vector(again, again + count_again));
     std::free(const_cast<std::uint32_t*>(modes_32));
     std::free(const_cast<std::uint32_t*>(again));
-}
-
-bool class_registered(const char* name) {
-    WNDCLASSA wc;
-    return ::GetClassInfoA(::GetModuleHandleA(nullptr), name, &wc) != FALSE;
 }
 
 TEST(DDrawDriver, RefusedAndFailedStartsLeaveNothingBehind) {
