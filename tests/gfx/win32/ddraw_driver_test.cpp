@@ -119,17 +119,27 @@ bool desktop_mode(int width, int height, int bits) {
            static_cast<int>(mode.dmBitsPerPel) == bits;
 }
 
-// Alt+Enter, as the window procedure sees it.
+// Alt+Enter, as the window procedure sees it; only an active window switches.
 void switch_full_screen(HWND window) { ::SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, 1 << 29); }
+
+bool becomes_active() {
+    return eventually([] { return window_state().active == 1; });
+}
+
+// The window's outer top-left corner.
+POINT window_corner(HWND window) {
+    RECT outer{};
+    ::GetWindowRect(window, &outer);
+    return {outer.left, outer.top};
+}
 
 TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     // The test display offers 1024 by 768 only (at 8, 16 and 32 bits).
     if (!desktop_mode(1024, 768, 32)) GTEST_SKIP() << "needs a 1024 by 768 desktop";
     DDrawScreen dd({.width = 1024, .height = 700});
     ASSERT_EQ(dd.init_result(), 0);
-    ASSERT_TRUE(eventually([] { return window_state().active == 1; }));
-    RECT windowed;
-    ASSERT_TRUE(::GetWindowRect(dd.window(), &windowed));
+    ASSERT_TRUE(becomes_active());
+    const POINT windowed = window_corner(dd.window());
 
     switch_full_screen(dd.window());
     // 700 lines are not offered; 768 are, 34 of them above the picture. The 8-bit mode gets the
@@ -151,10 +161,9 @@ TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     EXPECT_TRUE(status.windowed);
     EXPECT_EQ(status.vertical_offset, 0);
     EXPECT_TRUE(desktop_mode(1024, 768, 32));
-    RECT back;
-    ASSERT_TRUE(::GetWindowRect(dd.window(), &back));
-    EXPECT_EQ(back.left, windowed.left);
-    EXPECT_EQ(back.top, windowed.top);
+    const POINT back = window_corner(dd.window());
+    EXPECT_EQ(back.x, windowed.x);
+    EXPECT_EQ(back.y, windowed.y);
     dd.fill_line(5, stripes);
     dd.settle();
     POINT client{0, 0};
@@ -165,16 +174,14 @@ TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
 TEST(DDrawDriver, SwitchThatFindsNoModeComesBackInTheWindow) {
     DDrawScreen dd({.width = 123, .height = 45});
     ASSERT_EQ(dd.init_result(), 0);
-    ASSERT_TRUE(eventually([] { return window_state().active == 1; }));
-    RECT before;
-    ASSERT_TRUE(::GetWindowRect(dd.window(), &before));
+    ASSERT_TRUE(becomes_active());
+    const POINT before = window_corner(dd.window());
     switch_full_screen(dd.window());
     EXPECT_EQ(window_state().flags & MODE_FULLSCREEN, 0u);
     EXPECT_TRUE(ddraw_status().running);
-    RECT after;
-    ASSERT_TRUE(::GetWindowRect(dd.window(), &after));
-    EXPECT_EQ(after.left, before.left);
-    EXPECT_EQ(after.top, before.top);
+    const POINT after = window_corner(dd.window());
+    EXPECT_EQ(after.x, before.x);
+    EXPECT_EQ(after.y, before.y);
     dd.fill_line(3, stripes);
     dd.settle();
     expect_palette_row(dd, 3, stripes);
@@ -183,7 +190,7 @@ TEST(DDrawDriver, SwitchThatFindsNoModeComesBackInTheWindow) {
 TEST(DDrawDriver, KeyboardStateComesFromDirectInput) {
     DDrawScreen dd({.width = 64, .height = 16});
     ASSERT_EQ(dd.init_result(), 0);
-    ASSERT_TRUE(eventually([&] { return window_state().active == 1; }));
+    ASSERT_TRUE(becomes_active());
     INPUT press{};
     press.type = INPUT_KEYBOARD;
     press.ki.wScan = 0x1E; // A
