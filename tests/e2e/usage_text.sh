@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The help path where no screen can be shown: the usage text on standard output, exit code 0,
-# for no argument, an empty one and each help switch; nothing is created anywhere.
+# The help path where no window can be shown (no display): the usage text on standard output,
+# exit code 0, for no argument, an empty one and each help switch; nothing is created anywhere.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 e2e_init "$@"
+# No display: no window can be opened, so the text goes to standard output.
+unset DISPLAY
 
 expected='drivenudge: a keep-awake tool for your disks
 (md $drivenudge.tmp / rd $drivenudge.tmp)

@@ -1,4 +1,5 @@
 #include "gfx/core/screen_setup.h"
+#include "gfx/win32/drivers.h"
 
 #include <array>
 
@@ -6,8 +7,8 @@ namespace zered {
 
 namespace {
 
-// Tried in this order. Empty until the window drivers join it.
-constexpr std::array<const DisplayDriver*, 0> drivers{};
+// Tried in this order.
+constexpr std::array<const DisplayDriver*, 1> drivers{&gdi_driver};
 
 } // namespace
 

@@ -1,0 +1,287 @@
+// Messages sent to a GDI screen's window, handled on its driver thread: what reaches the key
+// buffer, the event queue and the mouse state.
+#include <algorithm>
+
+#include "gfx/win32/gdi_screen.h"
+
+namespace {
+
+using namespace zered;
+using namespace gditest;
+
+LPARAM key_data(int repeat, int scan_code, bool extended = false, bool was_down = false) {
+    return static_cast<LPARAM>(repeat | scan_code << 16 | (extended ? 1 << 24 : 0) |
+                               (was_down ? 1 << 30 : 0));
+}
+
+using Rows = std::vector<std::vector<std::int32_t>>;
+
+// Each event's type and its first n fields (those its type defines).
+Rows fields(const std::vector<Event>& events, int n) {
+    Rows rows;
+    for (const Event& e : events) {
+        const std::int32_t all[] = {e.type, e.field1, e.field2, e.field3, e.field4};
+        rows.emplace_back(all, all + 1 + n);
+    }
+    return rows;
+}
+
+class WindowMessages : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(gdi.init_result(), 0); }
+    LRESULT send(UINT message, WPARAM wparam, LPARAM lparam) {
+        return ::SendMessageA(gdi.window(), message, wparam, lparam);
+    }
+    HWND captured() {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(gdi.window(), nullptr), &info);
+        return info.hwndCapture;
+    }
+    // Waits for the window to post something, then for the dust to settle.
+    std::vector<Event> events_arriving() {
+        std::vector<Event> events;
+        EXPECT_TRUE(eventually([&] {
+            for (const Event& e : take_events())
+                events.push_back(e);
+            return !events.empty();
+        }));
+        gdi.settle();
+        for (const Event& e : take_events())
+            events.push_back(e);
+        return events;
+    }
+    POINT client_to_screen(int x, int y) {
+        POINT point{x, y};
+        ::ClientToScreen(gdi.window(), &point);
+        return point;
+    }
+
+    GdiScreen gdi{{.width = 400, .height = 80}};
+};
+
+TEST_F(WindowMessages, ExtendedKeysGoToTheKeyBufferOncePerRepeat) {
+    send(WM_KEYDOWN, VK_LEFT, key_data(3, 0x4B, true));
+    send(WM_KEYDOWN, VK_LEFT, key_data(1, 0x4B, true, true));
+    send(WM_KEYUP, VK_LEFT, key_data(1, 0x4B, true, true));
+    EXPECT_EQ(take_keys(), (std::vector<std::int32_t>{0x4BFF, 0x4BFF, 0x4BFF, 0x4BFF}));
+    EXPECT_EQ(fields(take_events(), 2), (Rows{{EVENT_KEY_PRESSED, 75, 0},
+                                              {EVENT_KEY_REPEATED, 75, 0},
+                                              {EVENT_KEY_RELEASED, 75, 0}}));
+}
+
+TEST_F(WindowMessages, CharactersComeOnlyThroughTheCharacterMessageInCodePage437) {
+    send(WM_KEYDOWN, 'A', key_data(1, 0x1E));
+    EXPECT_EQ(take_keys(), std::vector<std::int32_t>{});
+    EXPECT_EQ(fields(take_events(), 2), (Rows{{EVENT_KEY_PRESSED, 30, 'a'}}));
+
+    send(WM_CHAR, 'a', key_data(2, 0x1E));
+    EXPECT_EQ(take_keys(), (std::vector<std::int32_t>{'a', 'a'}));
+
+    // A key posted like a keyboard would: the character comes from the translation.
+    ::PostMessageA(gdi.window(), WM_KEYDOWN, 'B', key_data(1, 0x30));
+    gdi.settle();
+    EXPECT_EQ(take_keys(), std::vector<std::int32_t>{'b'});
+
+    char e_acute = 0;
+    BOOL lossy = FALSE;
+    if (::WideCharToMultiByte(CP_ACP, 0, L"\u00E9", 1, &e_acute, 1, nullptr, &lossy) != 1 || lossy)
+        GTEST_SKIP() << "the ANSI code page has no e acute";
+    send(WM_CHAR, static_cast<unsigned char>(e_acute), key_data(1, 0x12));
+    EXPECT_EQ(take_keys(), std::vector<std::int32_t>{-126}); // 0x82 in code page 437
+}
+
+TEST_F(WindowMessages, CloseButtonAsksTheProgramAndKeepsTheWindow) {
+    EXPECT_EQ(send(WM_CLOSE, 0, 0), 0);
+    EXPECT_EQ(take_keys(), std::vector<std::int32_t>{0x6BFF});
+    EXPECT_EQ(fields(take_events(), 0), Rows{{EVENT_CLOSE_REQUESTED}});
+    EXPECT_TRUE(::IsWindow(gdi.window()));
+}
+
+TEST_F(WindowMessages, AltAndF10MakeNoEventAndOpenNoMenu) {
+    EXPECT_EQ(send(WM_SYSKEYDOWN, VK_MENU, key_data(1, 0x38) | 1 << 29), 0);
+    EXPECT_EQ(send(WM_SYSKEYUP, VK_MENU, key_data(1, 0x38, false, true)), 0);
+    EXPECT_EQ(send(WM_KEYDOWN, VK_F10, key_data(1, 0x44)), 0);
+    EXPECT_EQ(send(WM_SYSKEYDOWN, VK_F10, key_data(1, 0x44)), 0);
+    gdi.settle();
+    EXPECT_EQ(take_events().size(), 0u);
+    // F10 still reaches the program as a key.
+    EXPECT_EQ(take_keys(), (std::vector<std::int32_t>{0x44FF, 0x44FF}));
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(gdi.window(), nullptr), &info);
+    EXPECT_EQ(info.flags & (GUI_INMENUMODE | GUI_SYSTEMMENUMODE), 0u);
+}
+
+TEST_F(WindowMessages, MouseEntersMovesAndLeaves) {
+    const POINT start = client_to_screen(100, 40);
+    ::SetCursorPos(start.x, start.y);
+    EXPECT_EQ(fields(events_arriving(), 0), Rows{{EVENT_MOUSE_ENTERED}});
+
+    ::SetCursorPos(start.x + 5, start.y + 3);
+    EXPECT_EQ(fields(events_arriving(), 4), (Rows{{EVENT_MOUSE_MOVED, 105, 43, 5, 3}}));
+    int x = 0, y = 0, wheel = 9, buttons = 9, clipped = 9;
+    EXPECT_EQ(window_get_mouse(&x, &y, &wheel, &buttons, &clipped), 0);
+    EXPECT_EQ(std::vector({x, y, wheel, buttons, clipped}), std::vector({105, 43, 0, 0, 0}));
+
+    ::SetCursorPos(0, 0);
+    EXPECT_EQ(fields(events_arriving(), 0), Rows{{EVENT_MOUSE_LEFT}});
+    EXPECT_EQ(window_get_mouse(&x, &y, &wheel, &buttons, &clipped), -1);
+}
+
+TEST(WindowMouse, FirstMoveOfAScreenMakesNoMoveEvent) {
+    // Motion is measured from the last move this screen saw, never from an earlier screen's.
+    window_process_state().last_screen_x = 300;
+    window_process_state().last_screen_y = 300;
+    GdiScreen gdi({.width = 400, .height = 80});
+    ASSERT_EQ(gdi.init_result(), 0);
+    // With the mouse taken as inside already, a move is not an entry.
+    window_process_state().tracking = 1;
+    ::SendMessageA(gdi.window(), WM_MOUSEMOVE, 0, MAKELPARAM(7, 8));
+    EXPECT_EQ(fields(take_events(), 4), Rows{});
+
+    // Outside the window: the window hears nothing of this move but the next message measures it.
+    ::SetCursorPos(4, 3);
+    ASSERT_TRUE(eventually([] {
+        POINT cursor;
+        return ::GetCursorPos(&cursor) && cursor.x == 4 && cursor.y == 3;
+    }));
+    ::SendMessageA(gdi.window(), WM_MOUSEMOVE, 0, MAKELPARAM(9, 10));
+    EXPECT_EQ(fields(take_events(), 4), (Rows{{EVENT_MOUSE_MOVED, 9, 10, 4, 3}}));
+}
+
+TEST_F(WindowMessages, LeaveFallbackPollsUntilTheCursorHasGone) {
+    TRACKMOUSEEVENT hover{sizeof hover, TME_HOVER, gdi.window(), 0};
+    EXPECT_FALSE(leave_tracking_fallback(&hover));
+    TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, gdi.window(), 0};
+    EXPECT_TRUE(leave_tracking_fallback(&leave));
+    EXPECT_EQ(fields(events_arriving(), 0), Rows{{EVENT_MOUSE_LEFT}});
+}
+
+TEST_F(WindowMessages, ButtonsHoldTheCaptureUntilTheLastIsReleased) {
+    send(WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    send(WM_RBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, 0);
+    send(WM_LBUTTONUP, MK_RBUTTON, 0);
+    EXPECT_EQ(captured(), gdi.window());
+    send(WM_RBUTTONUP, 0, 0);
+    EXPECT_EQ(captured(), nullptr);
+    send(WM_MBUTTONDBLCLK, MK_MBUTTON, 0);
+    send(WM_XBUTTONDOWN, MAKEWPARAM(MK_MBUTTON | MK_XBUTTON2, XBUTTON2), 0);
+    send(WM_MBUTTONUP, MK_XBUTTON2, 0);
+    EXPECT_EQ(captured(), gdi.window());
+    send(WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON2), 0);
+    EXPECT_EQ(captured(), nullptr);
+    EXPECT_EQ(fields(take_events(), 1), (Rows{{EVENT_BUTTON_PRESSED, 1},
+                                              {EVENT_BUTTON_PRESSED, 2},
+                                              {EVENT_BUTTON_RELEASED, 1},
+                                              {EVENT_BUTTON_RELEASED, 2},
+                                              {EVENT_BUTTON_DOUBLE_CLICKED, 4},
+                                              {EVENT_BUTTON_PRESSED, 16},
+                                              {EVENT_BUTTON_RELEASED, 4},
+                                              {EVENT_BUTTON_RELEASED, 16}}));
+}
+
+TEST_F(WindowMessages, EachWheelMessageIsOneNotch) {
+    send(WM_MOUSEWHEEL, MAKEWPARAM(0, 360), 0);
+    send(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+    send(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-1)), 0);
+    send(WM_MOUSEHWHEEL, MAKEWPARAM(0, 120), 0);
+    EXPECT_EQ(
+        fields(take_events(), 1),
+        (Rows{{EVENT_WHEEL, 1}, {EVENT_WHEEL, 0}, {EVENT_WHEEL, -1}, {EVENT_HORIZONTAL_WHEEL, 1}}));
+}
+
+TEST_F(WindowMessages, ActivationPostsOneFocusEventAndRepaintsEverything) {
+    send(WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(fields(take_events(), 0), Rows{{EVENT_FOCUS_LOST}});
+    EXPECT_EQ(window_state().active, 0);
+
+    send(WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 1), 0); // activated while minimised
+    EXPECT_EQ(take_events().size(), 0u);
+    EXPECT_EQ(window_state().active, 0);
+
+    send(WM_ACTIVATE, WA_ACTIVE, 0);
+    screen_lock(); // the driver thread is through with the message and its pass
+    const int dirty_lines = static_cast<int>(
+        std::count(gdi.screen().dirty.begin(), gdi.screen().dirty.begin() + 80, 1));
+    screen_unlock(1, 0);
+    EXPECT_EQ(dirty_lines, 80);
+    EXPECT_EQ(fields(take_events(), 0), Rows{{EVENT_FOCUS_GAINED}});
+    EXPECT_EQ(window_state().active, 1);
+
+    screen_lock();
+    gdi.screen().dirty.assign(gdi.screen().dirty.size(), 0);
+    screen_unlock(1, 0);
+    send(WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    screen_lock();
+    EXPECT_EQ(gdi.screen().dirty[79], 1);
+    screen_unlock(1, 0);
+}
+
+TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
+    char text[64] = {};
+    // The title changes while the program holds the screen lock, which the window's thread needs.
+    screen_lock();
+    window_set_title("renamed");
+    screen_unlock(1, 0);
+    ::GetWindowTextA(gdi.window(), text, sizeof text);
+    EXPECT_STREQ(text, "renamed");
+
+    RECT rect;
+    ASSERT_TRUE(::GetWindowRect(gdi.window(), &rect));
+    EXPECT_EQ(window_set_position(window_position_query, window_position_query),
+              rect.top << 16 | (rect.left & 0xFFFF));
+    EXPECT_EQ(window_set_position(100, 60), 0);
+    EXPECT_TRUE(eventually([&] {
+        return window_set_position(window_position_query, window_position_query) ==
+               (60 << 16 | 100);
+    }));
+
+    // Beyond the right edge the cursor stops at the last column.
+    window_set_mouse(1000, 5, -1, -1);
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    const POINT last_column = client_to_screen(399, 5);
+    EXPECT_EQ(cursor.x, last_column.x);
+    EXPECT_EQ(cursor.y, last_column.y);
+    ::SetCursorPos(0, 0);
+}
+
+TEST(WindowFullScreen, WithoutSwitchingTheWindowStays) {
+    GdiScreen gdi({.width = 400, .height = 80}, MODE_NO_SWITCH);
+    ASSERT_EQ(gdi.init_result(), 0);
+    const HWND window = gdi.window();
+    EXPECT_EQ(::GetWindowLongA(window, GWL_STYLE) & WS_MAXIMIZEBOX, 0);
+    EXPECT_EQ(::SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, 1 | 0x1C << 16 | 1 << 29), 0);
+    EXPECT_EQ(gdi.window(), window);
+    EXPECT_EQ(window_state().flags & MODE_FULLSCREEN, 0u);
+}
+
+TEST(WindowFullScreen, AFailedSwitchBringsTheWindowBack) {
+    GdiScreen gdi({.width = 400, .height = 80});
+    ASSERT_EQ(gdi.init_result(), 0);
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+    mode.dmPelsWidth = 400;
+    mode.dmPelsHeight = 80;
+    mode.dmBitsPerPel = 8;
+    if (::ChangeDisplaySettingsA(&mode, CDS_TEST) == DISP_CHANGE_SUCCESSFUL)
+        GTEST_SKIP() << "the display has a 400 by 80 mode";
+
+    const HWND before = gdi.window();
+    EXPECT_NE(::GetWindowLongA(before, GWL_STYLE) & WS_MAXIMIZEBOX, 0);
+    ::SendMessageA(before, WM_SYSKEYDOWN, VK_RETURN, 1 | 0x1C << 16 | 1 << 29);
+    EXPECT_FALSE(::IsWindow(before));
+    ASSERT_TRUE(::IsWindow(gdi.window()));
+    EXPECT_EQ(window_state().flags & MODE_FULLSCREEN, 0u);
+    EXPECT_NE(::GetWindowLongA(gdi.window(), GWL_STYLE) & WS_CAPTION, 0);
+
+    // The new window shows the picture in the program's colours.
+    std::uint8_t (*white)(int) = [](int) -> std::uint8_t { return 15; };
+    gdi.fill_line(40, white);
+    gdi.settle();
+    EXPECT_EQ(gdi.read_row(40)[200], as_rgb(gdi.screen().device_palette[15]));
+}
+
+} // namespace
