@@ -6,6 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "runtime/line_input.h" // StringTarget
 
 namespace rt {
 
@@ -14,9 +18,10 @@ struct ConsoleHooks {
     int (*read_key_string)(unsigned char out[2]) = nullptr;
     int (*wait_key)() = nullptr;
     int (*key_waiting)() = nullptr;
-    // Screen and colours.
-    int (*clear_screen)(int mode) = nullptr;
-    int (*set_colour)(int flags, std::int32_t fg, std::int32_t bg) = nullptr;
+    // Screen and colours. set_colour returns the previous colours.
+    void (*clear_screen)(int mode) = nullptr;
+    std::int32_t (*set_colour)(std::int32_t foreground, std::int32_t background,
+                               unsigned flags) = nullptr;
     // Cursor and text grid; rows and columns are counted from 1.
     int (*move_cursor)(int row, int column, int visibility) = nullptr;
     int (*set_text_size)(int columns, int rows) = nullptr;
@@ -27,19 +32,24 @@ struct ConsoleHooks {
     // Output.
     void (*print_text)(const unsigned char* bytes, int length, unsigned flags) = nullptr;
     void (*print_text_wide)(const std::uint16_t* units, int length, unsigned flags) = nullptr;
-    // Line input with echo; size counts the terminating zero.
-    int (*read_line_raw)(char* buffer, int size) = nullptr;
+    // Line input with echo into buffer, which has room for size bytes, the terminating zero
+    // included. Returns buffer, or nullptr when there is nothing to read from.
+    char* (*read_line_raw)(char* buffer, int size) = nullptr;
     int (*key_down)(int scan_code) = nullptr;
-    // Mouse.
-    int (*query_mouse)(int* x, int* y, int* wheel, int* buttons) = nullptr;
-    void (*move_mouse)(int x, int y, int visible, int clip) = nullptr;
-    // Emulated hardware ports.
+    // Mouse: 0, or error 1 when there is no mouse to ask or move.
+    int (*query_mouse)(int* x, int* y, int* wheel, int* buttons, int* clip) = nullptr;
+    int (*move_mouse)(int x, int y, int visible, int clip) = nullptr;
+    // Emulated hardware ports (16-bit port numbers, 8-bit values); -1 for a port that is not there.
     int (*port_in)(int port) = nullptr;
-    void (*port_out)(int port, int value) = nullptr;
+    int (*port_out)(int port, int value) = nullptr;
     void (*view_changed)() = nullptr;
-    int (*input_line)(const char* prompt, int prompt_length, char* buffer, int size) = nullptr;
-    int (*input_line_wide)(const std::uint16_t* prompt, int prompt_length, std::uint16_t* buffer,
-                           int size) = nullptr;
+    // Prompt (when given), read a line, store it into destination: 0, or error_out_of_memory
+    // when no line could be had. question prints "? " after the prompt; newline ends the line.
+    int (*input_line)(std::optional<std::string_view> prompt, StringTarget<char> destination,
+                      int fill_mode, int question, int newline) = nullptr;
+    int (*input_line_wide)(std::optional<std::u16string_view> prompt,
+                           StringTarget<char16_t> destination, int fill_mode, int question,
+                           int newline) = nullptr;
     int (*read_cell)(int column, int row, int what) = nullptr;
     void (*sleep)(int milliseconds) = nullptr;
     int (*console_query)() = nullptr;
@@ -55,6 +65,7 @@ ConsoleHooks& console_hooks();
 // The runtime's last error number. Console operations record a bad argument as error 1 (illegal
 // function call) and change nothing; the screen set-up records its result (0 or 1) here too.
 inline constexpr int error_illegal_function_call = 1;
+inline constexpr int error_out_of_memory = 4;
 int last_error();
 void set_last_error(int error);
 

@@ -143,12 +143,32 @@ int view_bottom() {
 
 void text_view_unset() { text_view() = TextView{}; }
 
+namespace {
+
+// Makes the 0-based rows top to bottom the text view and puts the cursor on its first row.
+void install_text_view(int top, int bottom) {
+    text_view() = TextView{top, bottom};
+    if (const auto changed = console_hooks().view_changed) changed();
+    move_cursor(top + 1, 1, 0);
+}
+
+} // namespace
+
 void text_view_reset() {
     int rows = 0;
     text_size(nullptr, &rows);
-    text_view() = TextView{0, (rows > 0 ? rows : fallback_rows) - 1};
-    if (const auto changed = console_hooks().view_changed) changed();
-    move_cursor(1, 1, 0);
+    install_text_view(0, (rows > 0 ? rows : fallback_rows) - 1);
+}
+
+int text_view_set(int first_row, int last_row) {
+    int rows = 0;
+    text_size(nullptr, &rows);
+    if (first_row < 1 || first_row > last_row || (rows > 0 && last_row > rows)) {
+        set_last_error(error_illegal_function_call);
+        return error_illegal_function_call;
+    }
+    install_text_view(first_row - 1, last_row - 1);
+    return 0;
 }
 
 int move_cursor(int row, int column, int visibility) {

@@ -67,6 +67,11 @@ void text_view_unset();
 // the cursor to row 1, column 1.
 void text_view_reset();
 
+// Makes rows first to last (1-based, within the text grid, first not after last) the text view,
+// tells the hook table's view_changed, and moves the cursor to the view's first row, column 1.
+// Other rows are error 1 and change nothing. Without a grid the rows are not checked.
+int text_view_set(int first_row, int last_row);
+
 // Moves the cursor; rows and columns count from 1 and 0 keeps the current value. A row outside
 // the text view or a column outside 1 to the grid's columns is error 1 and changes nothing.
 // Otherwise the hook table's move_cursor runs (with a screen) and its result is returned; a given

@@ -6,7 +6,10 @@
 #include <memory>
 #include <new>
 
+#include "gfx/console/console_ops.h"
+#include "gfx/console/console_ports.h"
 #include "gfx/console/key_input.h"
+#include "gfx/console/line_editor.h"
 #include "gfx/console/screen_sleep.h"
 #include "gfx/console/text_output.h"
 #include "gfx/core/builtin_data.h"
@@ -76,16 +79,14 @@ int record(int result) {
     return result;
 }
 
-// The console operations an open screen takes over. The slots left empty belong to console
-// operations this layer does not have yet (clearing, colours, line input, mouse, the emulated
-// ports, page copy and selection): while empty, the runtime's own behaviour answers for them.
+// The console operations an open screen takes over: all of them.
 rt::ConsoleHooks screen_hooks() {
     rt::ConsoleHooks hooks;
     hooks.read_key_string = read_key_string;
     hooks.wait_key = wait_key;
     hooks.key_waiting = key_waiting;
-    hooks.clear_screen = nullptr;
-    hooks.set_colour = nullptr;
+    hooks.clear_screen = clear_screen;
+    hooks.set_colour = set_colour;
     hooks.move_cursor = move_cursor;
     hooks.set_text_size = set_text_size;
     hooks.cursor_column = cursor_column;
@@ -94,20 +95,20 @@ rt::ConsoleHooks screen_hooks() {
     hooks.text_size = text_size;
     hooks.print_text = print_text;
     hooks.print_text_wide = print_text_wide;
-    hooks.read_line_raw = nullptr;
+    hooks.read_line_raw = read_line_raw;
     hooks.key_down = key_down;
-    hooks.query_mouse = nullptr;
-    hooks.move_mouse = nullptr;
-    hooks.port_in = nullptr;
-    hooks.port_out = nullptr;
+    hooks.query_mouse = query_mouse;
+    hooks.move_mouse = move_mouse;
+    hooks.port_in = port_in;
+    hooks.port_out = port_out;
     hooks.view_changed = view_changed;
-    hooks.input_line = nullptr;
-    hooks.input_line_wide = nullptr;
+    hooks.input_line = input_line;
+    hooks.input_line_wide = input_line_wide;
     hooks.read_cell = read_cell;
     hooks.sleep = screen_sleep;
     hooks.console_query = console_query;
-    hooks.copy_page = nullptr;
-    hooks.set_pages = nullptr;
+    hooks.copy_page = copy_page;
+    hooks.set_pages = set_pages;
     return hooks;
 }
 
@@ -357,8 +358,7 @@ int screen_open_mode(int mode, int depth, int pages, ModeFlags flags, int refres
 int screen_open_mode_pages(int mode, int work, int visible) {
     const int result = screen_open_mode(mode, 0, 0, 0, 0);
     if (result != result_ok || (work < 0 && visible < 0)) return result;
-    if (const auto set_pages = rt::console_hooks().set_pages) return set_pages(work, visible);
-    return result_ok;
+    return set_pages(work, visible);
 }
 
 void screen_set_title(std::string_view title) {

@@ -31,10 +31,8 @@ int screen_open_sized(int width, int height, int depth, int pages, ModeFlags fla
 // mode's own. pages not above 0 takes the mode's page count. An unknown or empty mode is 1.
 int screen_open_mode(int mode, int depth, int pages, ModeFlags flags, int refresh_rate);
 
-// screen_open_mode(mode, 0, 0, 0, 0), then the work and visible page through the hook table's
-// set_pages when there is one. Both pages negative: nothing more. Until page selection exists
-// (the set_pages slot is empty) other page numbers are accepted and the screen keeps page 0 for
-// both, which is what a fresh screen has.
+// screen_open_mode(mode, 0, 0, 0, 0), then, unless both are negative, the work and visible page:
+// the result is then set_pages' (the previous pages, 0 on a fresh screen).
 int screen_open_mode_pages(int mode, int work, int visible);
 
 // Sets the window title (at most 127 bytes are kept) and passes it to the open screen's driver.

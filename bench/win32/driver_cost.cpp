@@ -2,7 +2,7 @@
 // when the whole 640 by 480 frame has changed, and how much processor time a screen costs per
 // second while the program is idle. A timing program, not a test: it asserts nothing.
 //
-//   driver_cost [--rounds N] [--samples N] [--idle-seconds N] [PID...]
+//   driver_cost [--rounds N] [--samples N] [--idle-seconds N] [PID...]   (bench/driver_cost.sh)
 //
 // The contenders take turns: every round opens each screen once, takes its samples and closes it
 // again, so that a slow spell of the machine falls on all of them. Figures are medians over all

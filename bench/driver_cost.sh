@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Runs the driver timing program under Wine with the X server's and the prefix's wineserver's
 # process ids, so that their processor time is counted too. Meant to run inside the Wine session:
-#   cmake/wine-session.sh "$PWD/build/windows/wineprefix" tools/win32/driver_cost.sh [OPTIONS]
+#   cmake/wine-session.sh "$PWD/build/windows/wineprefix" bench/driver_cost.sh [OPTIONS]
 # OPTIONS go to driver_cost (--rounds, --samples, --idle-seconds). With NOCSMT=1, wined3d's
 # command-stream thread is switched off in the prefix for the run and switched on again after it.
 set -euo pipefail
-exe=${DRIVER_COST:-$(dirname "$0")/../../build/windows/tests/driver_cost.exe}
+exe=${DRIVER_COST:-$(dirname "$0")/../build/windows/bench/win32/driver_cost.exe}
 [ -n "${DISPLAY:-}" ] && [ -n "${WINEPREFIX:-}" ] || { echo "run inside cmake/wine-session.sh" >&2; exit 2; }
 
 pids=()

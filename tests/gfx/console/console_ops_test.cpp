@@ -1,0 +1,322 @@
+#include "gfx/console/console_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "gfx/console/console_ports.h"
+#include "gfx/console/text_output.h"
+#include "gfx/core/draw_context.h"
+#include "gfx/core/framebuffer.h"
+#include "gfx/core/screen_setup.h"
+#include "runtime/console_hooks.h"
+#include "runtime/print.h"
+
+namespace {
+
+using namespace zered;
+
+// What the recording driver was asked.
+struct DriverLog {
+    int locks = 0, vsyncs = 0, flips = 0;
+    bool held = false, mouse_locked = false; // mouse_locked: the lock was held at the mouse call
+    int mouse_result = 0;                    // what get_mouse answers
+    std::vector<int> set_mouse_args;
+    std::vector<std::vector<int>> palette; // index, red, green, blue, lock held
+};
+DriverLog& driver_log() {
+    static DriverLog l;
+    return l;
+}
+
+int accept(const char*, int, int, int, int, ModeFlags) { return 0; }
+void lock() { ++driver_log().locks, driver_log().held = true; }
+void unlock() { driver_log().held = false; }
+void set_palette(int i, int r, int g, int b) {
+    driver_log().palette.push_back({i, r, g, b, driver_log().held});
+}
+void wait_vsync() { ++driver_log().vsyncs; }
+int get_mouse(int* x, int* y, int* wheel, int* buttons, int* clip) {
+    driver_log().mouse_locked = driver_log().held;
+    *x = 10, *y = 20, *wheel = 3, *buttons = 1, *clip = 0;
+    return driver_log().mouse_result;
+}
+void set_mouse(int x, int y, int visible, int clip) {
+    driver_log().mouse_locked = driver_log().held;
+    driver_log().set_mouse_args = {x, y, visible, clip};
+}
+void flip() { ++driver_log().flips; }
+
+const DisplayDriver recording{"Rec",   accept,     nullptr,   lock,      unlock,
+                              set_palette, wait_vsync, get_mouse, set_mouse, nullptr,
+                              nullptr, nullptr,    nullptr,   nullptr};
+const DisplayDriver flipping{"Flip",  accept,  nullptr, lock,    unlock,  nullptr, nullptr,
+                             nullptr, nullptr, nullptr, nullptr, nullptr, flip,    flip};
+
+class ConsoleOps : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        screen_exit_handler();
+        override_driver_choice(nullptr);
+    }
+    // Opens a screen by pixel size on the driver (nullptr: the null driver) and forgets what
+    // the set-up asked of it.
+    void open(int width, int height, int depth, int pages, const DisplayDriver* driver) {
+        use(driver);
+        ASSERT_EQ(screen_open_sized(width, height, depth, pages, 0, 0), 0);
+        driver_log() = DriverLog{};
+    }
+    void open_mode(int mode) {
+        use(&recording);
+        ASSERT_EQ(screen_open_mode(mode, 0, 0, 0, 0), 0);
+        driver_log() = DriverLog{};
+    }
+    void use(const DisplayDriver* driver) {
+        drivers[0] = driver;
+        choice = {drivers, driver ? nullptr : "null"};
+        override_driver_choice(&choice);
+    }
+    static ScreenState& screen() { return *current_screen(); }
+    static std::uint8_t* page(int n) { return screen().pages[static_cast<std::size_t>(n)].pixels; }
+    // How many lines were marked dirty since the last call.
+    static int dirty_lines() {
+        auto& dirty = screen().dirty;
+        const auto marked = std::count(dirty.begin(), dirty.begin() + screen().height, 1);
+        std::fill(dirty.begin(), dirty.end(), 0);
+        return static_cast<int>(marked);
+    }
+    // Fills the pixels of a page with a byte and its text cells with a character.
+    static void paint(int n, std::uint8_t byte, char c) {
+        std::memset(page(n), byte, static_cast<std::size_t>(screen().pitch * screen().height));
+        text_cells_fill(0, 0, screen().text_cols, screen().text_rows, n,
+                        static_cast<std::uint32_t>(c), 15, 0);
+    }
+    static char cell(int page_index, int column, int row) {
+        const auto& grid = screen().text_cells[static_cast<std::size_t>(page_index)];
+        return static_cast<char>(grid[static_cast<std::size_t>(row * screen().text_cols + column)]
+                                     .character);
+    }
+    static bool line_is(int n, int y, std::uint8_t byte) {
+        const std::uint8_t* line = page(n) + y * screen().pitch;
+        return std::all_of(line, line + screen().pitch, [&](std::uint8_t b) { return b == byte; });
+    }
+
+    const DisplayDriver* drivers[1] = {nullptr};
+    DriverChoiceOverride choice{};
+};
+
+TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
+    open(400, 80, 8, 1, &recording); // 50 by 10 cells of 8 by 8
+    ASSERT_EQ(rt::text_view_set(3, 8), 0);
+    paint(0, 0x55, 'X');
+    dirty_lines();
+
+    // No mode, text view of rows 3 to 8: only pixel lines 16 to 63 and cell rows 2 to 7.
+    clear_screen(CLEAR_DEFAULT);
+    for (int y = 0; y < 80; ++y)
+        EXPECT_TRUE(line_is(0, y, y >= 16 && y < 64 ? 0 : 0x55)) << "line " << y;
+    for (int row = 0; row < 10; ++row)
+        EXPECT_EQ(cell(0, 49, row), row >= 2 && row <= 7 ? ' ' : 'X') << "row " << row;
+    EXPECT_TRUE(screen().dirty[16] && screen().dirty[63]);
+    EXPECT_EQ(dirty_lines(), 48);
+    EXPECT_EQ(std::pair(screen().cursor_x, screen().cursor_y), std::pair(0, 2));
+    EXPECT_EQ(driver_log().locks, 1);
+
+    // Everything: the cursor goes to the view's first row, not to row 1.
+    paint(0, 0x55, 'X');
+    clear_screen(CLEAR_ALL);
+    EXPECT_TRUE(line_is(0, 0, 0) && line_is(0, 79, 0) && cell(0, 0, 0) == ' ');
+    EXPECT_EQ(screen().cursor_y, 2);
+    EXPECT_EQ(std::pair(context_get().last_x, context_get().last_y), std::pair(200.0f, 40.0f));
+
+    // A graphics view, once set, is what no mode clears; cells and cursor stay.
+    rt::move_cursor(5, 7, 0);
+    paint(0, 0x55, 'X');
+    dirty_lines();
+    DrawContext& context = context_get();
+    context.view_x = 8, context.view_y = 10, context.view_w = 16, context.view_h = 4;
+    context.flags |= CONTEXT_VIEW_SET;
+    clear_screen(CLEAR_DEFAULT);
+    const std::uint8_t* pixels = page(0);
+    EXPECT_EQ(std::vector<int>({pixels[10 * 400 + 7], pixels[10 * 400 + 8], pixels[13 * 400 + 23],
+                                pixels[13 * 400 + 24], pixels[9 * 400 + 8], pixels[14 * 400 + 8]}),
+              std::vector<int>({0x55, 0, 0, 0x55, 0x55, 0x55}));
+    EXPECT_EQ(dirty_lines(), 4);
+    EXPECT_EQ(cell(0, 1, 2), 'X');
+    EXPECT_EQ(std::pair(screen().cursor_x, screen().cursor_y), std::pair(6, 4));
+    EXPECT_EQ(std::pair(context.last_x, context.last_y), std::pair(16.0f, 12.0f));
+
+    // A text view from the first row that stops short of the last is not the whole screen.
+    context.flags &= ~CONTEXT_VIEW_SET;
+    ASSERT_EQ(rt::text_view_set(1, 5), 0);
+    paint(0, 0x55, 'X');
+    clear_screen(CLEAR_DEFAULT);
+    EXPECT_TRUE(line_is(0, 39, 0) && line_is(0, 40, 0x55) && cell(0, 0, 5) == 'X');
+}
+
+TEST_F(ConsoleOps, SetColourByScreenKind) {
+    open(400, 80, 8, 1, nullptr);
+    EXPECT_EQ(set_colour(4, 1, 0), 15) << "old background 0 << 16 | old foreground 15";
+    EXPECT_EQ(set_colour(0x1234, 0x5678, COLOUR_KEEP_FG | COLOUR_KEEP_BG), 1 << 16 | 4);
+    set_colour(0x1FF, 0x2AB, COLOUR_KEEP_BG);
+    EXPECT_EQ(std::pair(context_get().fg_colour, context_get().bg_colour), std::pair(0xFFu, 1u));
+
+    // 16 bits: colours go in as 0x00RRGGBB, the previous foreground comes back as 0xFFRRGGBB.
+    open(64, 16, 16, 1, nullptr);
+    EXPECT_EQ(static_cast<std::uint32_t>(set_colour(0xFF8000, 0x0000FF, 0)), 0xFFFFFFFFu);
+    EXPECT_EQ(std::pair(context_get().fg_colour, context_get().bg_colour), std::pair(0xFC00u, 0x1Fu));
+    EXPECT_EQ(static_cast<std::uint32_t>(set_colour(0, 0, 3)), 0xFFFF8200u);
+
+    // Mode 7: the foreground is a colour of 4 bits, the background palette entry 0's value.
+    open_mode(7);
+    set_colour(0x1E, 2, 0);
+    EXPECT_EQ(context_get().fg_colour, 14u);
+    EXPECT_EQ(screen().device_palette[0], screen().source_palette[2]);
+
+    // Mode 1: the background's low bits pick the colour set (1 is set -3: 0, 3, 5, 7) and the
+    // foreground is entry 0's value; the drawing colours stay.
+    open_mode(1);
+    const std::uint32_t fg = context_get().fg_colour;
+    set_colour(5, 1, 0);
+    const auto& device = screen().device_palette;
+    const auto& source = screen().source_palette;
+    EXPECT_TRUE(device[1] == source[3] && device[3] == source[7] && device[0] == source[5]);
+    EXPECT_EQ(context_get().fg_colour, fg);
+}
+
+TEST_F(ConsoleOps, PagesChosenAndCopied) {
+    open(400, 80, 8, 3, &recording);
+    paint(0, 0, ' ');
+    dirty_lines();
+
+    // Drawing on a hidden page leaves the visible one and its dirty flags alone.
+    EXPECT_EQ(set_pages(1, -1), 0);
+    rt::print_string(rt::standard_output_channel, "AB", 0);
+    EXPECT_EQ(std::pair(cell(1, 0, 0), cell(0, 0, 0)), std::pair('A', ' '));
+    EXPECT_NE(std::memcmp(page(0), page(1), 400 * 8), 0);
+    EXPECT_TRUE(line_is(0, 2, 0));
+    EXPECT_EQ(dirty_lines(), 0);
+
+    // Showing it switches visible_fb under the lock and marks everything.
+    driver_log().locks = 0;
+    EXPECT_EQ(set_pages(-1, 1), 1);
+    EXPECT_EQ(screen().visible_fb, page(1));
+    EXPECT_EQ(dirty_lines(), 80);
+    EXPECT_EQ(driver_log().locks, 1);
+    EXPECT_EQ(set_pages(7, -5), 1 << 8 | 1) << "pages that do not exist change nothing";
+    EXPECT_EQ(set_pages(-1, -1), 1 << 8 | 1);
+    EXPECT_EQ(set_pages(-1, -1), 0) << "both negative chose page 0 for both";
+    EXPECT_EQ(screen().visible_fb, page(0));
+
+    // Copy onto the visible page: the view and the text grid, under a lock of its own.
+    dirty_lines();
+    driver_log().locks = 0;
+    EXPECT_EQ(copy_page(1, -1), 0);
+    EXPECT_EQ(std::memcmp(page(0), page(1), 400 * 80), 0);
+    EXPECT_EQ(cell(0, 1, 0), 'B');
+    EXPECT_EQ(driver_log().locks, 1);
+    EXPECT_EQ(dirty_lines(), 80);
+
+    // With the program's lock held, the copy runs under it and marks nothing.
+    paint(2, 0x11, 'Z');
+    screen_lock();
+    EXPECT_EQ(copy_page(2, 0), 0);
+    EXPECT_EQ(dirty_lines(), 0);
+    screen_unlock(1, 0);
+    EXPECT_EQ(driver_log().locks, 2);
+    EXPECT_TRUE(line_is(0, 79, 0x11) && cell(0, 0, 9) == 'Z');
+
+    rt::set_last_error(0);
+    EXPECT_EQ(copy_page(3, 0), 1);
+    EXPECT_EQ(rt::last_error(), 1);
+    EXPECT_EQ(copy_page(0, 3), 1);
+    EXPECT_EQ(copy_page(1, 1), 0);
+
+    // A driver that flips its own frames has no pages to copy: flip and poll instead.
+    open(64, 16, 8, 2, &flipping);
+    EXPECT_EQ(copy_page(1, 0), 1);
+    EXPECT_EQ(driver_log().flips, 2);
+
+    // Page arguments of a numbered mode go through set_pages.
+    use(nullptr);
+    EXPECT_EQ(screen_open_mode_pages(7, 2, 3), 0);
+    EXPECT_EQ(std::pair(context_get().work_page, screen().visible_page), std::pair(2, 3));
+}
+
+TEST_F(ConsoleOps, PalettePorts) {
+    port_state_reset();
+    open(400, 80, 8, 1, &recording);
+    port_out(PORT_DAC_WRITE_INDEX, 5);
+    for (const int component : {63, 0, 63}) EXPECT_EQ(port_out(PORT_DAC_DATA, component), 0);
+    EXPECT_EQ(screen().device_palette[5], 0xFF00FFu);
+    for (const int component : {0x40 | 21, 42, 0}) port_out(PORT_DAC_DATA, component);
+    EXPECT_EQ(screen().device_palette[6], 170u << 8 | 85u) << "the next entry; 6-bit components";
+
+    // Reads: 6-bit components of the default colours, the entry wrapping at 256.
+    port_out(PORT_DAC_READ_INDEX, 255);
+    const std::uint32_t last = screen().source_palette[255], first = screen().source_palette[0];
+    std::vector<std::uint32_t> read;
+    for (int i = 0; i < 4; ++i) read.push_back(static_cast<std::uint32_t>(port_in(PORT_DAC_DATA)));
+    EXPECT_EQ(read, std::vector<std::uint32_t>({(last >> 2) & 63, (last >> 10) & 63,
+                                                (last >> 18) & 63, (first >> 2) & 63}));
+
+    EXPECT_EQ(port_in(0x10000 | PORT_INPUT_STATUS), STATUS_RETRACE) << "16-bit port numbers";
+    EXPECT_EQ(driver_log().vsyncs, 1);
+    EXPECT_EQ(port_in(0x3C8), -1);
+    EXPECT_EQ(port_out(0x3C6, 0), -1);
+    EXPECT_EQ(port_out(0x3CA, 0), -1);
+
+    // A sequence broken off by a new screen goes on at the same component.
+    port_out(PORT_DAC_WRITE_INDEX, 9);
+    port_out(PORT_DAC_DATA, 63);
+    open(400, 80, 8, 1, &recording);
+    port_out(PORT_DAC_DATA, 63);
+    port_out(PORT_DAC_DATA, 0);
+    EXPECT_EQ(screen().device_palette[9], 0x00FFFFu);
+
+    // Mode 9 (64 colours): pixel value 6 shows entry 20, which the port sets directly.
+    open_mode(9);
+    port_out(PORT_DAC_WRITE_INDEX, 20 | 64);
+    for (const int component : {63, 1, 2}) port_out(PORT_DAC_DATA, component);
+    const std::uint32_t colour = 2u << 18 | 1u << 10 | 63u << 2;
+    EXPECT_EQ(screen().source_palette[20], colour);
+    EXPECT_EQ(driver_log().palette, std::vector<std::vector<int>>({{6, 252, 4, 8, 1}}))
+        << "value 6 alone, sent under the lock";
+    EXPECT_EQ(screen().device_palette[6], colour);
+    EXPECT_EQ(dirty_lines(), screen().height);
+
+    open(64, 16, 32, 1, &recording);
+    EXPECT_EQ(port_out(PORT_DAC_WRITE_INDEX, 1), -1);
+    EXPECT_EQ(port_in(PORT_DAC_DATA), -1);
+    screen_exit_handler();
+    EXPECT_EQ(port_in(PORT_INPUT_STATUS), -1);
+}
+
+TEST_F(ConsoleOps, Mouse) {
+    int x = 0, y = 0, wheel = 0, buttons = 0, clip = 0;
+    const auto values = [&] { return std::vector<int>({x, y, wheel, buttons, clip}); };
+    open(64, 16, 8, 1, nullptr); // the null driver has no mouse
+    rt::set_last_error(0);
+    EXPECT_EQ(query_mouse(&x, &y, &wheel, &buttons, &clip), 1);
+    EXPECT_EQ(rt::last_error(), 1);
+    EXPECT_EQ(values(), std::vector<int>(5, -1));
+    EXPECT_EQ(move_mouse(1, 2, 1, 0), 1);
+
+    open(64, 16, 8, 1, &recording);
+    EXPECT_EQ(query_mouse(&x, &y, &wheel, &buttons, &clip), 0);
+    EXPECT_EQ(values(), std::vector<int>({10, 20, 3, 1, 0}));
+    EXPECT_TRUE(driver_log().mouse_locked);
+    EXPECT_EQ(query_mouse(nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    driver_log().mouse_result = -1;
+    EXPECT_EQ(query_mouse(&x, &y, &wheel, &buttons, &clip), 1);
+    EXPECT_EQ(values(), std::vector<int>(5, -1));
+
+    driver_log().mouse_locked = false;
+    EXPECT_EQ(move_mouse(5, 6, 0, 1), 0);
+    EXPECT_EQ(driver_log().set_mouse_args, std::vector<int>({5, 6, 0, 1}));
+    EXPECT_TRUE(driver_log().mouse_locked && !driver_log().held);
+}
+
+} // namespace
