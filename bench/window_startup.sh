@@ -36,17 +36,22 @@ run_one() { # PROGRAM CLASS GOLDEN(0/1): prints "visible shown"
 }
 
 : >/tmp/startup.ours
+: >/tmp/startup.gdi
 : >/tmp/startup.minimal
-for _ in $(seq "$rounds"); do # interleaved: ours, minimal, ours, minimal, ...
+for _ in $(seq "$rounds"); do # interleaved: ours (DirectDraw), ours on GDI, minimal, ...
     run_one "$build/app/drivenudge.exe" zeredclass_drivenudge 1 >>/tmp/startup.ours
+    ZERED=GDI run_one "$build/app/drivenudge.exe" zeredclass_drivenudge 1 >>/tmp/startup.gdi
     run_one "$build/bench/win32/minimal_window.exe" minimal_window 0 >>/tmp/startup.minimal
 done
 ours_visible=$(cut -d' ' -f1 /tmp/startup.ours | median)
 ours_shown=$(cut -d' ' -f2 /tmp/startup.ours | median)
+gdi_visible=$(cut -d' ' -f1 /tmp/startup.gdi | median)
+gdi_shown=$(cut -d' ' -f2 /tmp/startup.gdi | median)
 minimal_visible=$(cut -d' ' -f1 /tmp/startup.minimal | median)
 echo "start to window visible, median of $rounds: drivenudge ${ours_visible} s," \
     "minimal ${minimal_visible} s, ratio $(awk -v a="$ours_visible" -v b="$minimal_visible" 'BEGIN {printf "%.2f", a / b}')"
-echo "start to usage text on screen (golden picture), median: drivenudge ${ours_shown} s"
+echo "the same with ZERED=GDI: ${gdi_visible} s, ratio $(awk -v a="$gdi_visible" -v b="$minimal_visible" 'BEGIN {printf "%.2f", a / b}')"
+echo "start to usage text on screen (golden picture), median: ${ours_shown} s, with GDI ${gdi_shown} s"
 
 # The waiting window: how often its threads wake (voluntary context switches: every sleep and every
 # round trip to the wineserver counts) and the whole process's CPU time.
@@ -67,5 +72,6 @@ echo "idle window over 10 s: $(((s1 - s0) / 10)) voluntary context switches per 
 wine "$probe" close zeredclass_drivenudge >/dev/null
 wait "$pid" || true
 
-# The pass period itself, timed inside the process.
+# The pass period itself, timed inside the process, for the default driver (DirectDraw) and GDI.
 wine "$build/bench/win32/pass_period.exe" 300 | tr -d '\r'
+ZERED=GDI wine "$build/bench/win32/pass_period.exe" 300 | tr -d '\r'
