@@ -4,11 +4,11 @@
 // DIB reads as 5-5-5, rows that are not a whole number of 4-byte words, or doubled display lines)
 // are the changed lines first converted into a buffer of DIB rows.
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <new>
 
 #include "gfx/blit/convert.h"
+#include "gfx/core/ddraw_modes.h"
 #include "gfx/core/screen_state.h"
 #include "gfx/win32/drivers.h"
 #include "gfx/win32/window.h"
@@ -319,20 +319,14 @@ bool same_depth(int a, int b) {
 
 // The caller frees the list with std::free.
 const std::uint32_t* gdi_fetch_modes(int depth, int* count) {
-    std::uint32_t* list = nullptr;
-    int taken = 0;
+    DisplaySizeList sizes;
     DEVMODEA mode{};
     mode.dmSize = sizeof mode;
-    for (DWORD number = 0; ::EnumDisplaySettingsA(nullptr, number, &mode); ++number) {
-        if (!same_depth(static_cast<int>(mode.dmBitsPerPel), depth)) continue;
-        auto* grown = static_cast<std::uint32_t*>(
-            std::realloc(list, (static_cast<std::size_t>(taken) + 1) * sizeof *list));
-        if (!grown) break;
-        list = grown;
-        list[taken++] = mode.dmPelsWidth << 16 | mode.dmPelsHeight;
-    }
-    if (count) *count = taken;
-    return list;
+    for (DWORD number = 0; ::EnumDisplaySettingsA(nullptr, number, &mode); ++number)
+        if (same_depth(static_cast<int>(mode.dmBitsPerPel), depth) &&
+            !sizes.append(mode.dmPelsWidth, mode.dmPelsHeight))
+            break;
+    return sizes.release(count);
 }
 
 } // namespace
