@@ -1,11 +1,11 @@
-#include "gfx/console/key_layout.h"
-#include "gfx/console/key_translate.h"
+#include "runtime/key_layout.h"
+#include "runtime/key_translate.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using namespace zered;
+using namespace rt;
 
 constexpr std::int32_t none = -1;
 
