@@ -252,9 +252,11 @@ def read_equivalents() -> dict[str, str]:
         for raw in f.read_text().splitlines():
             if not raw.strip() or raw.lstrip().startswith("#"):
                 continue
-            parts = [p.strip() for p in raw.split(" | ")]
+            # The mutant itself may hold " | " (a bitwise or): the path is the first field and
+            # the reason the last.
+            parts = raw.strip().split(" | ")
             if len(parts) >= 3:
-                known[f"{parts[0]} | {parts[1]}"] = " | ".join(parts[2:])
+                known[" | ".join(parts[:-1])] = parts[-1]
     return known
 
 
