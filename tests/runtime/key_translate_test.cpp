@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+
 namespace {
 
 using namespace rt;
@@ -60,42 +64,142 @@ TEST(TranslateKey, UnusualInput) {
 }
 
 TEST(ScanCodeOf, FindsTheFirstMatchingRow) {
-    EXPECT_EQ(scan_code_of(0), 1);
-    EXPECT_EQ(scan_code_of(vk::escape), 1);
-    EXPECT_EQ(scan_code_of('A'), 30);
-    EXPECT_EQ(scan_code_of(vk::shift), 42) << "left Shift comes first";
-    EXPECT_EQ(scan_code_of(vk::subtract), 12);
-    EXPECT_EQ(scan_code_of(vk::divide), 53);
-    EXPECT_EQ(scan_code_of(vk::numpad0 + 7), 71);
-    EXPECT_EQ(scan_code_of(vk::f12), 88);
-    EXPECT_EQ(scan_code_of(vk::apps), 93);
-    EXPECT_EQ(scan_code_of(0xFF), 0);
+    const struct {
+        std::uint32_t virtual_key;
+        std::int32_t scan_code;
+    } cases[] = {
+        {0, 1},
+        {vk::escape, 1},
+        {'A', 30},
+        {vk::shift, 42}, // left first
+        {vk::subtract, 12},
+        {vk::divide, 53},
+        {vk::numpad0 + 7, 71},
+        {vk::f1 + 1, 60},
+        {vk::f12, 88},
+        {vk::control, 29},
+        {vk::menu, 56},
+        {vk::capital, 58},
+        {vk::numlock, 69},
+        {vk::scroll, 70},
+        {vk::lwin, 91},
+        {vk::rwin, 92},
+        {vk::apps, 93},
+        {0xFF, 0},
+        {1, 0},
+        {2, 0}, // mouse buttons
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(scan_code_of(c.virtual_key), c.scan_code) << c.virtual_key;
 }
 
-// The three tables and the layout must agree: a key of the main block that types a character has
-// that character (in either case) as its plain code, and Alt with a letter gives the letter's
-// scan code. (The keypad, from 0x47 on, has its own plain codes.)
+// The tables and the layout must agree: a key that types a character has that character (letters
+// in lower case) as its plain code, and a keypad key's digit is its code with Shift (Num Lock).
 TEST(KeyTables, AgreeWithEachOtherAndTheLayout) {
     const auto codes = scan_code_table();
     for (const VirtualKeyRow& row : virtual_key_table()) {
-        if (row.scan_code >= 0x47) continue;
+        const KeyCodes& c = codes[std::min<std::size_t>(row.scan_code, codes.size() - 1)];
+        if (row.secondary >= vk::numpad0 && row.secondary <= vk::numpad0 + 9) {
+            EXPECT_EQ(c.shift, map_virtual_key_char(row.secondary))
+                << "scan code " << +row.scan_code;
+        }
+        if (row.scan_code >= 0x47) continue; // the keypad's plain codes are extended codes
         const std::uint32_t typed = map_virtual_key_char(row.primary);
-        if (typed <= ' ' || typed > '~') continue;
-        const std::uint32_t plain = codes[row.scan_code].plain;
+        if (typed == 0 || typed > '~') continue;
         const bool letter = typed >= 'A' && typed <= 'Z';
-        EXPECT_EQ(plain, letter ? typed + ('a' - 'A') : typed) << "scan code " << +row.scan_code;
-        if (letter) {
-            EXPECT_EQ(codes[row.scan_code].shift, typed);
-            EXPECT_EQ(codes[row.scan_code].alt, row.scan_code * 256u);
+        EXPECT_EQ(c.plain, letter ? typed + ('a' - 'A') : typed) << "scan code " << +row.scan_code;
+    }
+}
+
+// The whole scan-code table, as the keyboard's rules and a few keys of their own make it.
+TEST(KeyTables, ScanCodeTableFollowsTheKeyboardsRules) {
+    std::array<KeyCodes, scan_code_table_size> expected{}; // keys not set below make nothing
+    const auto set = [&](int scan, int plain, int shift, int ctrl, int alt) {
+        expected[static_cast<std::size_t>(scan)] = {
+            static_cast<std::uint16_t>(plain), static_cast<std::uint16_t>(shift),
+            static_cast<std::uint16_t>(ctrl), static_cast<std::uint16_t>(alt)};
+    };
+    // Letters: Ctrl gives the control character, Alt the key's own scan code.
+    for (const VirtualKeyRow& row : virtual_key_table())
+        if (row.primary >= 'A' && row.primary <= 'Z')
+            set(row.scan_code, row.primary + 0x20, row.primary, row.primary - 0x40,
+                row.scan_code << 8);
+    // The digit row: Alt gives 0x78 on; Ctrl makes a code on four keys only.
+    const std::string_view digits = "1234567890-=", shifted = "!@#$%^&+()_+";
+    for (int i = 0; i < 12; ++i)
+        set(2 + i, digits[i], shifted[i], 0, (0x78 + i) << 8);
+    expected[3].ctrl = 0x0300;
+    expected[7].ctrl = 0x1E;
+    expected[8].ctrl = expected[12].ctrl = 0x1F;
+    // Punctuation: Alt gives the key's own scan code, except on the backslash.
+    const struct {
+        int scan;
+        char plain, shift;
+        int ctrl;
+    } punctuation[] = {{0x1A, '[', '{', 0x1B}, {0x1B, ']', '}', 0x1D}, {0x27, ';', ':', 0},
+                       {0x28, '\'', '"', 0},   {0x29, '`', '~', 0},    {0x2B, '\\', '|', 0x1C},
+                       {0x33, ',', '<', 0},    {0x34, '.', '>', 0},    {0x35, '/', '?', 0}};
+    for (const auto& p : punctuation)
+        set(p.scan, p.plain, p.shift, p.ctrl, p.scan == 0x2B ? 0 : p.scan << 8);
+    set(0x01, 0x1B, 0x1B, 0x1B, 0x0100);     // Esc
+    set(0x0E, 0x08, 0x08, 0x7F, 0xE000);     // Backspace
+    set(0x0F, 0x09, 0x0F00, 0x9400, 0x0F00); // Tab
+    set(0x1C, 0x0D, 0x0D, 0x0A, 0x1C00);     // Enter
+    set(0x37, '*', 0, 0x72, 0);              // keypad *
+    set(0x39, ' ', ' ', ' ', ' ');           // Space
+    // F1 to F10 in four blocks of ten; F11 and F12 interleaved from 0x85 on.
+    for (int f = 0; f < 10; ++f)
+        set(0x3B + f, (0x3B + f) << 8, (0x54 + f) << 8, (0x5E + f) << 8, (0x68 + f) << 8);
+    for (int f = 0; f < 2; ++f)
+        set(0x57 + f, (0x85 + f) << 8, (0x87 + f) << 8, (0x89 + f) << 8, (0x8B + f) << 8);
+    // The keypad: navigation plain, digits with Shift, codes of their own with Ctrl.
+    const std::string_view keypad = "789-456+1230.";
+    const int keypad_ctrl[] = {0x77, 0x8D, 0x84, 0,    0x73, 0x8F, 0x74,
+                               0,    0x75, 0x91, 0x76, 0x92, 0x93};
+    for (int i = 0; i < 13; ++i) {
+        const bool operation = keypad[i] == '-' || keypad[i] == '+';
+        set(0x47 + i, operation ? 0 : (0x47 + i) << 8, keypad[i], keypad_ctrl[i] << 8, 0);
+    }
+    expected[0x4C].alt = 0x4C00;
+
+    const auto codes = scan_code_table();
+    for (std::size_t scan = 0; scan < codes.size(); ++scan) {
+        const KeyCodes& got = codes[scan];
+        const KeyCodes& want = expected[scan];
+        EXPECT_EQ(got.plain, want.plain) << "plain, scan code " << scan;
+        EXPECT_EQ(got.shift, want.shift) << "Shift, scan code " << scan;
+        EXPECT_EQ(got.ctrl, want.ctrl) << "Ctrl, scan code " << scan;
+        EXPECT_EQ(got.alt, want.alt) << "Alt, scan code " << scan;
+    }
+}
+
+// Enhanced keys: keypad Enter and slash type what the main keys do; the navigation block gives its
+// codes with or without Shift, the keypad's codes with Ctrl and codes of its own with Alt.
+TEST(KeyTables, EnhancedKeysAreTheNavigationBlockAndTwoKeypadKeys) {
+    const auto codes = scan_code_table();
+    const auto keys = enhanced_key_table();
+    const std::uint8_t scans[] = {0x1C, 0x35, 0x47, 0x48, 0x49, 0x4B,
+                                  0x4D, 0x4F, 0x50, 0x51, 0x52, 0x53};
+    ASSERT_EQ(keys.size(), std::size(scans));
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const EnhancedKey& key = keys[i];
+        const KeyCodes& main = codes[key.scan_code];
+        EXPECT_EQ(key.scan_code, scans[i]);
+        if (key.scan_code < 0x47) {
+            EXPECT_EQ(key.codes.plain, main.plain) << i;
+            EXPECT_EQ(key.codes.shift, main.shift) << i;
+        } else {
+            EXPECT_EQ(key.codes.plain, key.scan_code << 8) << i;
+            EXPECT_EQ(key.codes.shift, key.scan_code << 8) << i;
+            EXPECT_EQ(key.codes.alt, (key.scan_code + 0x50) << 8) << i;
+        }
+        if (key.scan_code != 0x35) {
+            EXPECT_EQ(key.codes.ctrl, main.ctrl) << i;
         }
     }
-    for (int f = 0; f < 10; ++f) {
-        const KeyCodes& c = codes[static_cast<std::size_t>(0x3B + f)];
-        EXPECT_EQ(c.plain, 0x3B00 + f * 0x100);
-        EXPECT_EQ(c.shift, 0x5400 + f * 0x100);
-        EXPECT_EQ(c.ctrl, 0x5E00 + f * 0x100);
-        EXPECT_EQ(c.alt, 0x6800 + f * 0x100);
-    }
+    EXPECT_EQ(keys[0].codes.alt, 0xA600);  // keypad Enter
+    EXPECT_EQ(keys[1].codes.ctrl, 0x9500); // keypad /
+    EXPECT_EQ(keys[1].codes.alt, 0xA400);
 }
 
 } // namespace
