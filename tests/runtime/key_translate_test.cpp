@@ -31,6 +31,8 @@ TEST(TranslateKey, CharactersStayUnlessTheyAreTheKeysOwn) {
     EXPECT_EQ(key('x', 0x2D, 'X', KEYMOD_LEFT_ALT), 0x2DFF);
     EXPECT_EQ(key('X', 0x2D, 'X', KEYMOD_LEFT_ALT | KEYMOD_SHIFT), 0x2DFF);
     EXPECT_EQ(key(0, 0x2D, 'X', KEYMOD_LEFT_ALT), none);
+    EXPECT_EQ(key('a', 0x1E, 'A', KEYMOD_RIGHT_ALT), 0x1EFF) << "the first letter";
+    EXPECT_EQ(key('z', 0x2C, 'Z', KEYMOD_RIGHT_ALT), 0x2CFF) << "the last letter";
     // Ctrl+2 gives the extended code 3 from the table row.
     EXPECT_EQ(key('2', 0x03, '2', KEYMOD_LEFT_CTRL), 0x03FF);
     EXPECT_EQ(key(0, 0x2A, vk::shift, KEYMOD_SHIFT), none) << "Shift alone";
@@ -53,6 +55,8 @@ TEST(TranslateKey, UnusualInput) {
     EXPECT_EQ(key(0, 0x5B, vk::lwin), none);
     EXPECT_EQ(key('q', 0x5B, vk::lwin), 'q');
     EXPECT_EQ(key('q', -5, 'Q'), 'q');
+    EXPECT_EQ(key(0, 89, vk::f1, KEYMOD_LEFT_ALT), none) << "the first scan code past the table";
+    EXPECT_EQ(key('q', 89, 'Q', KEYMOD_LEFT_ALT), 'q');
     // Only the low byte of the character counts, so 0xFF read as signed is still a key.
     EXPECT_EQ(key(-126, 0x10, 'Q'), 0x82);
     EXPECT_EQ(key(-1, 0x10, 'Q'), 0xFF);
@@ -91,6 +95,25 @@ TEST(ScanCodeOf, FindsTheFirstMatchingRow) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(scan_code_of(c.virtual_key), c.scan_code) << c.virtual_key;
+}
+
+// The virtual-key table: one row per scan code, in order; a second virtual key only for keys of
+// the keypad (a stray one would make some other key report that scan code); the function keys
+// in order.
+TEST(KeyTables, VirtualKeyRowsNameEachScanCodeOnce) {
+    const auto rows = virtual_key_table();
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        EXPECT_LT(rows[i - 1].scan_code, rows[i].scan_code) << "row " << i;
+    for (const VirtualKeyRow& row : rows) {
+        EXPECT_TRUE(row.secondary == 0 ||
+                    (row.secondary >= vk::numpad0 && row.secondary <= vk::divide))
+            << "scan code " << +row.scan_code;
+        const bool function_key = row.primary >= vk::f1 && row.primary <= vk::f12;
+        if (function_key) {
+            const int f = row.primary - vk::f1; // 0 for F1
+            EXPECT_EQ(row.scan_code, f < 10 ? 59 + f : 87 + f - 10) << "F" << f + 1;
+        }
+    }
 }
 
 // The tables and the layout must agree: a key that types a character has that character (letters

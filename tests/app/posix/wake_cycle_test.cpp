@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -157,8 +159,14 @@ TEST_F(WakeCycle, DirectoryOperationsPassResultsThrough) {
     EXPECT_EQ(rt::change_directory("c:\\"), 0);
     EXPECT_EQ(rt::remove_directory("$drivenudge.tmp"), -1);
     EXPECT_EQ(rt::make_directory("$drivenudge.tmp"), 0);
+    // As open as the user's file-creation mask allows.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(fs::status(marker("c")).permissions(), static_cast<fs::perms>(0777 & ~mask));
     EXPECT_EQ(rt::make_directory("$drivenudge.tmp"), -1);
     EXPECT_EQ(rt::remove_directory("$drivenudge.tmp"), 0);
+    EXPECT_EQ(rt::change_to_system_directory(), 0);
+    EXPECT_EQ(fs::current_path(), "/");
 }
 
 TEST_F(WakeCycle, LongArgumentsOfAnyBytesStayInsideTheRoots) {
