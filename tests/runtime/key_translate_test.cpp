@@ -122,8 +122,9 @@ TEST(KeyTables, AgreeWithEachOtherAndTheLayout) {
     const auto codes = scan_code_table();
     for (const VirtualKeyRow& row : virtual_key_table()) {
         const KeyCodes& c = codes[std::min<std::size_t>(row.scan_code, codes.size() - 1)];
+        // (Windows' layouts do not map the keypad's digit keys to characters.)
         if (row.secondary >= vk::numpad0 && row.secondary <= vk::numpad0 + 9) {
-            EXPECT_EQ(c.shift, map_virtual_key_char(row.secondary))
+            EXPECT_EQ(c.shift, '0' + (row.secondary - vk::numpad0))
                 << "scan code " << +row.scan_code;
         }
         if (row.scan_code >= 0x47) continue; // the keypad's plain codes are extended codes
