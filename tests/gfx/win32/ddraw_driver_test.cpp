@@ -92,18 +92,6 @@ TEST(DDrawDriver, WindowShowsPalettedLinesThroughTheConverter) {
     expect_palette_row(dd, 10, stripes);
 }
 
-// The desktop's display mode: width << 16 | height, and bits per pixel.
-std::pair<std::uint32_t, int> desktop() {
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    ::EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
-    return {mode.dmPelsWidth << 16 | mode.dmPelsHeight, static_cast<int>(mode.dmBitsPerPel)};
-}
-constexpr std::uint32_t xga = 1024 << 16 | 768;
-
-// Alt+Enter, as the window procedure sees it; only an active window switches.
-void switch_full_screen(HWND window) { ::SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, 1 << 29); }
-
 bool becomes_active() {
     return eventually([] { return window_state().active == 1; });
 }
@@ -123,7 +111,7 @@ TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     ASSERT_TRUE(becomes_active());
     const POINT windowed = window_corner(dd.window());
 
-    switch_full_screen(dd.window());
+    press_alt_enter(dd.window());
     // 700 lines are not offered; 768 are, 34 of them above the picture. The 8-bit mode gets the
     // palette through DirectDraw.
     DDrawStatus status = ddraw_status();
@@ -138,7 +126,7 @@ TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     EXPECT_EQ(read_client_row(nullptr, 16, 33), std::vector<std::uint32_t>(16, 0));
 
     // Back in the window, which hangs over the screen's right edge: what is on the screen shows.
-    switch_full_screen(dd.window());
+    press_alt_enter(dd.window());
     status = ddraw_status();
     EXPECT_TRUE(status.windowed);
     EXPECT_EQ(status.vertical_offset, 0);
@@ -158,7 +146,7 @@ TEST(DDrawDriver, SwitchThatFindsNoModeComesBackInTheWindow) {
     ASSERT_EQ(dd.init_result(), 0);
     ASSERT_TRUE(becomes_active());
     const POINT before = window_corner(dd.window());
-    switch_full_screen(dd.window());
+    press_alt_enter(dd.window());
     EXPECT_EQ(window_state().flags & MODE_FULLSCREEN, 0u);
     EXPECT_TRUE(ddraw_status().running);
     const POINT after = window_corner(dd.window());
