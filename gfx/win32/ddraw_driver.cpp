@@ -518,6 +518,15 @@ DDrawStatus ddraw_status() {
     return status;
 }
 
+IDirectDrawSurface* ddraw_exchange_primary(IDirectDrawSurface* surface) {
+    window_lock();
+    IDirectDrawSurface* previous = dd.primary;
+    if (dd.draw_surface == dd.primary) dd.draw_surface = surface;
+    dd.primary = surface;
+    window_unlock();
+    return previous;
+}
+
 const DisplayDriver ddraw_driver{
     "DirectX",
     ddraw_init,
