@@ -140,6 +140,15 @@ TEST_F(LineInput, LinesAcrossRows) {
     EXPECT_EQ(cursor(), std::pair(2, 8));
 }
 
+TEST_F(LineInput, APromptEndingInTheLastCellKeepsItsLastCharacter) {
+    rt::move_cursor(10, 1, 0);
+    const std::string prompt = std::string(48, '.') + "AB";
+    EXPECT_EQ(input(text("xy") + Keys{enter}, prompt), "xy");
+    EXPECT_EQ(row(8), prompt);
+    EXPECT_EQ(row(9), padded("xy"));
+    EXPECT_EQ(cursor(), std::pair(2, 9));
+}
+
 TEST_F(LineInput, PromptsAndDestinations) {
     std::array<char, 8> field;
     field.fill('#');

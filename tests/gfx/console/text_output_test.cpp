@@ -159,6 +159,37 @@ TEST_F(TextOutput, TabsBackspacesAndReturns) {
     EXPECT_EQ(cursor(), std::pair(0, 3));
 }
 
+TEST_F(TextOutput, BackspaceStopsAtTheLeftEdgeAndKeepsAPendingMove) {
+    // Rows start as "0000000000" to "9999999999". firsts: the first character of every row
+    // afterwards; the cursor's row is checked in full.
+    struct Case {
+        int row, column; // 1-based start
+        const char* text;
+        std::pair<int, int> cursor;
+        const char* firsts;
+        const char* cursor_row;
+    };
+    for (const Case& c : {
+             Case{3, 1, "\bZ", {1, 2}, "01Z3456789", "Z222222222"},
+             Case{3, 4, "\b\bZ", {2, 2}, "0123456789", "2Z22222222"},
+             Case{3, 2, "\b\b\bZ", {1, 2}, "01Z3456789", "Z222222222"},
+             // The line feed's scroll survives a backspace that cannot move.
+             Case{10, 1, "abc\n\b", {0, 9}, "12345678a ", ""},
+             Case{10, 1, "abc\r\n\b\b", {0, 9}, "12345678a ", ""},
+         }) {
+        SCOPED_TRACE(c.text);
+        fill_rows_with_digits();
+        rt::move_cursor(c.row, c.column, 0);
+        print(c.text);
+        EXPECT_EQ(cursor(), c.cursor);
+        EXPECT_FALSE(wrap_pending());
+        std::string firsts;
+        for (int row = 0; row < 10; ++row) firsts += row_text(row)[0];
+        EXPECT_EQ(firsts, c.firsts);
+        EXPECT_EQ(row_text(c.cursor.second), (std::string(c.cursor_row) + std::string(50, ' ')).substr(0, 50));
+    }
+}
+
 TEST_F(TextOutput, LongTextCrossesThePendingBufferAndScrolls) {
     // 2,000 bytes, so that the pending buffer fills and is drawn out twice in one call; the last
     // ten rows' worth stays on the screen.

@@ -160,6 +160,11 @@ TEST_F(ScreenSetup, BuffersTooLargeForThirtyTwoBitsOpenNothing) {
     EXPECT_TRUE(closed());
     EXPECT_EQ(screen_open_sized(1024, 1024, 8, 3000, 0, 0), 1) << "3 GB of pages";
     EXPECT_TRUE(closed());
+    // Lines whose byte count alone passes 2^31: refused before any size is computed in int.
+    for (auto [width, depth] : {std::pair{0x40000000, 32}, {0x7FFFFFFF, 16}, {0x7FFFFFFF, 24}}) {
+        EXPECT_EQ(screen_open_sized(width, 1, depth, 1, 0, 0), 1) << width << " " << depth;
+        EXPECT_TRUE(closed());
+    }
     EXPECT_EQ(rt::last_error(), 1);
 }
 
