@@ -196,6 +196,12 @@ TEST_F(LineInput, RawLines) {
     EXPECT_EQ(read(text("a") + Keys{enter}, 0), std::string(12, '#'));
     EXPECT_EQ(read(text("a") + Keys{enter}, -4), std::string(12, '#'));
 
+    // Backspace with nothing typed takes nothing back.
+    rt::move_cursor(7, 5, 0);
+    EXPECT_EQ(read(Keys{backspace, backspace} + text("a") + Keys{enter}, 10),
+              std::string("a\r\0#########", 12));
+    EXPECT_EQ(row(6), padded("    a"));
+
     // Backspace over the start of a row.
     rt::move_cursor(5, 50, 0);
     read(text("a") + Keys{backspace, enter}, 10);
