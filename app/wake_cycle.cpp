@@ -20,10 +20,15 @@ int share_ms(int count) {
 
 void visit_drive(char drive) {
     const std::string root = rt::concat(std::string_view(&drive, 1), ":\\");
-    if (rt::change_directory(root) != 0) return;
-    // Removal goes ahead even when creation failed: an empty marker left by an earlier run goes.
-    rt::make_directory(marker_name);
-    rt::remove_directory(marker_name);
+    if (rt::change_directory(root) == 0) {
+        // Removal goes ahead even when creation failed: an empty marker left by an earlier run
+        // goes.
+        rt::make_directory(marker_name);
+        rt::remove_directory(marker_name);
+    }
+    // Between visits the process holds no drive, not even the one it was started from: a
+    // current directory there would stop the drive from being ejected or unmounted.
+    rt::change_to_system_directory();
 }
 
 void wake_pass(std::string_view letters) {
@@ -36,7 +41,8 @@ void wake_pass(std::string_view letters) {
 }
 
 void wake_cycle(std::string_view letters) {
-    for (;;) wake_pass(letters);
+    for (;;)
+        wake_pass(letters);
 }
 
 } // namespace drivenudge

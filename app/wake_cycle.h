@@ -13,7 +13,9 @@ inline constexpr double cycle_ms = 170000.0;
 int share_ms(int count);
 
 // Makes the drive's root the current directory and, only if that worked, creates and removes
-// the marker folder there. Any byte is taken as a drive; one that names none just fails.
+// the marker folder there; then, either way, moves on to the system directory, so that no drive
+// is held in use while the cycle sleeps. Any byte is taken as a drive; one that names none just
+// fails.
 void visit_drive(char drive);
 
 // One pass over the letters: a visit and a share of sleep for each byte, in order.

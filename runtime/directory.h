@@ -13,4 +13,10 @@ int change_directory(std::string_view path);
 int make_directory(std::string_view path);
 int remove_directory(std::string_view path);
 
+// Makes a folder that is never removed or ejected the current directory: the system directory on
+// Windows (the system drive is never ejected), "/" elsewhere. A process whose current directory
+// is on a volume keeps that volume in use: Windows then refuses to eject it ("This device is
+// currently in use"), umount says "target is busy". 0 on success, -1 on failure.
+int change_to_system_directory();
+
 } // namespace rt

@@ -1,16 +1,12 @@
-// The keyboard layout's answer to "which character does this key type, unshifted?".
+// The keyboard layout's answer to "which character does this key type, unshifted?", which the
+// runtime owns: the names under which the graphics layer uses it.
 #pragma once
 
-#include <cstdint>
+#include "runtime/key_layout.h"
 
 namespace zered {
 
-// Bit set in the answer for a dead key (an accent that waits for the next key).
-inline constexpr std::uint32_t dead_key_bit = 0x80000000u;
-
-// The unshifted character of a virtual key in the current keyboard layout, 0 for a key that
-// types none. Letters answer in upper case ('A' for the A key). On Windows this is the system's
-// own mapping for the active layout; elsewhere a US layout.
-std::uint32_t map_virtual_key_char(std::uint32_t virtual_key);
+using rt::dead_key_bit;
+using rt::map_virtual_key_char;
 
 } // namespace zered

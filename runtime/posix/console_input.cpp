@@ -5,7 +5,9 @@
 
 namespace rt {
 
-bool platform_console_present() { return ::isatty(STDIN_FILENO) == 1; }
+bool platform_console_present() {
+    return ::isatty(STDIN_FILENO) == 1;
+}
 
 // Takes whatever bytes the terminal holds, each as one key. The terminal is switched out of line
 // mode only for the moment of the read, so a half-typed line is seen too, and put back at once.
@@ -23,7 +25,8 @@ void platform_console_poll() {
     unsigned char bytes[64];
     const ssize_t got = ::read(STDIN_FILENO, bytes, sizeof bytes);
     ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-    for (ssize_t i = 0; i < got; ++i) console_store_key(bytes[i]);
+    for (ssize_t i = 0; i < got; ++i)
+        console_store_key(bytes[i]);
 }
 
 } // namespace rt

@@ -29,4 +29,8 @@ int remove_directory(std::string_view path) {
     return with_mapped_path(path, [](const char* p) { return ::rmdir(p); });
 }
 
+int change_to_system_directory() {
+    return ::chdir("/") == 0 ? 0 : -1;
+}
+
 } // namespace rt

@@ -1,12 +1,16 @@
 #include "runtime/posix/drive_path.h"
 
+#include <climits>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace rt {
 
 namespace {
 
-bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_ascii_letter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 std::string with_slashes(std::string_view s) {
     std::string out(s);
@@ -14,6 +18,20 @@ std::string with_slashes(std::string_view s) {
         if (c == '\\') c = '/';
     return out;
 }
+
+// The current directory, empty when it cannot be had (removed, or a longer path than PATH_MAX).
+std::string current_directory() {
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+}
+
+std::string& root_in_force() {
+    static std::string root = absolute_root(std::getenv("DRIVENUDGE_ROOT"), current_directory());
+    return root;
+}
+
+// Taken before the program's entry, while the current directory is still the one it started in.
+[[maybe_unused]] const bool root_taken_at_start = !root_in_force().empty();
 
 } // namespace
 
@@ -31,9 +49,21 @@ std::optional<std::string> map_drive_path(std::string_view path, std::string_vie
     return out;
 }
 
+std::string absolute_root(const char* given, std::string_view start) {
+    const std::string_view root = given && *given ? given : default_drive_root;
+    if (root.front() == '/' || start.empty()) return std::string(root);
+    std::string out(start);
+    if (out.back() != '/') out += '/';
+    out += root;
+    return out;
+}
+
 std::string drive_root() {
-    const char* root = std::getenv("DRIVENUDGE_ROOT");
-    return root && *root ? std::string(root) : std::string(default_drive_root);
+    return root_in_force();
+}
+
+void resolve_drive_root() {
+    root_in_force() = absolute_root(std::getenv("DRIVENUDGE_ROOT"), current_directory());
 }
 
 } // namespace rt

@@ -1,6 +1,6 @@
 #include "runtime/console_input.h"
-
-#include <windows.h>
+#include "runtime/key_translate.h"
+#include "runtime/win32/console_keys.h"
 
 #include <cstdlib>
 
@@ -8,34 +8,29 @@ namespace rt {
 
 namespace {
 
-bool is_modifier(WORD vk) {
-    switch (vk) {
-    case VK_SHIFT:
-    case VK_CONTROL:
-    case VK_MENU:
-    case VK_CAPITAL:
-    case VK_NUMLOCK:
-    case VK_SCROLL:
-    case VK_LWIN:
-    case VK_RWIN:
-        return true;
-    default:
-        return false;
+void remove_control_handler() {
+    ::SetConsoleCtrlHandler(console_control_handler, FALSE);
+}
+
+} // namespace
+
+// A press (repeat count above 0) stores the code the window layer's translation gives for the
+// same key, so that a key means the same at the console and in a window; a key that gives none
+// (a modifier alone) stores nothing. The console composes Alt plus keypad digits itself and
+// hands the character over with the release of Alt; other releases make no code.
+void console_key_record(const KEY_EVENT_RECORD& key) {
+    const auto character = static_cast<unsigned char>(key.uChar.AsciiChar);
+    if (!key.bKeyDown) {
+        if (key.wVirtualKeyCode == VK_MENU && character != 0) console_store_key(character);
+        return;
     }
+    if (key.wRepeatCount == 0) return;
+    const std::int32_t code = translate_key(character, key.wVirtualScanCode, key.wVirtualKeyCode,
+                                            key.dwControlKeyState, 0);
+    if (code != no_key_code) console_store_key(code);
 }
 
-// A key press becomes a character code, or an extended key (scan code * 256 + 255) for a key
-// without a character. Modifiers alone and releases make no code.
-void take_key_record(const KEY_EVENT_RECORD& key) {
-    if (!key.bKeyDown || key.wRepeatCount == 0 || is_modifier(key.wVirtualKeyCode)) return;
-    const auto ch = static_cast<unsigned char>(key.uChar.AsciiChar);
-    if (ch != 0)
-        console_store_key(ch);
-    else
-        console_store_key(static_cast<std::int32_t>(key.wVirtualScanCode & 0xFF) * 256 + 255);
-}
-
-BOOL WINAPI control_handler(DWORD event) {
+BOOL WINAPI console_control_handler(DWORD event) {
     switch (event) {
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
@@ -46,10 +41,6 @@ BOOL WINAPI control_handler(DWORD event) {
         return FALSE;
     }
 }
-
-void remove_control_handler() { ::SetConsoleCtrlHandler(control_handler, FALSE); }
-
-} // namespace
 
 bool platform_console_present() {
     const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
@@ -62,7 +53,7 @@ void platform_console_poll() {
     if (!handler_installed) {
         handler_installed = true;
         std::atexit(remove_control_handler);
-        ::SetConsoleCtrlHandler(control_handler, TRUE);
+        ::SetConsoleCtrlHandler(console_control_handler, TRUE);
     }
     const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
     INPUT_RECORD record{};
@@ -70,7 +61,7 @@ void platform_console_poll() {
     while (::PeekConsoleInputA(in, &record, 1, &pending) && pending > 0) {
         DWORD read = 0;
         if (!::ReadConsoleInputA(in, &record, 1, &read) || read == 0) return;
-        if (record.EventType == KEY_EVENT) take_key_record(record.Event.KeyEvent);
+        if (record.EventType == KEY_EVENT) console_key_record(record.Event.KeyEvent);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <direct.h>
 #include <string>
+#include <windows.h>
 
 namespace rt {
 
@@ -27,6 +28,13 @@ int make_directory(std::string_view path) {
 
 int remove_directory(std::string_view path) {
     return with_c_path(path, [](const char* p) { return ::_rmdir(p); });
+}
+
+int change_to_system_directory() {
+    char folder[MAX_PATH + 1];
+    const UINT length = ::GetSystemDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder) return -1;
+    return ::_chdir(folder) == 0 ? 0 : -1;
 }
 
 } // namespace rt

@@ -4,6 +4,8 @@
 
 namespace rt {
 
-void platform_wait(int milliseconds) { ::Sleep(milliseconds < 0 ? 0 : static_cast<DWORD>(milliseconds)); }
+void platform_wait(int milliseconds) {
+    ::Sleep(milliseconds < 0 ? 0 : static_cast<DWORD>(milliseconds));
+}
 
 } // namespace rt

@@ -64,8 +64,8 @@ TEST_F(UsageScreen, EachPrintLeavesTheCursorWhereTheLinesNeedIt) {
     rt::console_hooks().print_text = recording_print;
     drivenudge::print_usage();
     const std::vector<std::pair<int, int>> expected{
-        {44, 0}, {0, 1},  {4, 1},  {19, 1}, {25, 1}, {40, 1}, {41, 1}, {0, 2},
-        {38, 2}, {0, 3},  {29, 3}, {0, 4},  {0, 5},  {26, 5}, {0, 6},
+        {44, 0}, {0, 1}, {4, 1},  {19, 1}, {25, 1}, {40, 1}, {41, 1}, {0, 2},
+        {38, 2}, {0, 3}, {29, 3}, {0, 4},  {0, 5},  {26, 5}, {0, 6},
     };
     EXPECT_EQ(cursors(), expected);
 }
@@ -104,6 +104,41 @@ TEST_F(UsageScreen, SixLinesInTwoColoursMatchTheGoldenImage) {
     ASSERT_TRUE(file) << path;
     const std::string golden{std::istreambuf_iterator<char>(file), {}};
     EXPECT_TRUE(golden == drawn) << "the usage screen differs from " << path;
+}
+
+// What the set-up asks of a driver: the screen the usage text is drawn on.
+struct DriverRequest {
+    int width, height, depth, refresh_rate;
+    ModeFlags flags;
+    bool operator==(const DriverRequest&) const = default;
+};
+std::vector<DriverRequest> requests;
+int record_init(const char*, int width, int height, int depth, int refresh_rate, ModeFlags flags) {
+    requests.push_back({width, height, depth, refresh_rate, flags});
+    return 0;
+}
+void no_op() {}
+
+TEST(UsageScreenRequest, APlainWindowOfOnePageAtAnyRefreshRate) {
+    static const DisplayDriver recorder = [] {
+        DisplayDriver d{};
+        d.name = "recorder";
+        d.init = record_init;
+        d.exit = d.lock = d.unlock = no_op;
+        return d;
+    }();
+    static const DisplayDriver* const drivers[] = {&recorder};
+    const DriverChoiceOverride choice{drivers, nullptr};
+    override_driver_choice(&choice);
+    requests.clear();
+    ASSERT_EQ(drivenudge::open_usage_screen(), 0);
+    EXPECT_EQ(current_screen()->page_count, 1);
+    screen_exit_handler();
+    override_driver_choice(nullptr);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0] == (DriverRequest{400, 80, 8, 0, 0}))
+        << requests[0].width << "x" << requests[0].height << "x" << requests[0].depth << " at "
+        << requests[0].refresh_rate << " Hz, flags " << requests[0].flags;
 }
 
 } // namespace

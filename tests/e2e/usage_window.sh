@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The usage screen in a real window, as a user meets it (Windows build, under Wine on the test
 # display): a 400 by 80 client area titled "drivenudge" that shows exactly the golden picture; a
-# typed key or the close button ends the program with exit code 0; Shift alone does not.
+# typed key, a key without a character (F1, Escape, Return) or the close button ends the program
+# with exit code 0; Shift, Ctrl or Alt alone do not.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 e2e_init_windows "${1:-}" "${2:-}" xdotool import compare
@@ -17,15 +18,25 @@ read -r x y width height title <<<"$GEOMETRY"
 [ "$title" = drivenudge ] || e2e_fail "title '$title'"
 e2e_expect_golden "$DN_TEST_DATA_DIR/usage_screen.ppm" drivenudge-usage-window
 
-# Shift alone leaves it open; a letter ends it.
+# A modifier alone leaves it open; a letter ends it.
 window=$(x_window)
 [ -n "$window" ] || e2e_fail "no X window named drivenudge"
-xdotool key --window "$window" shift
-sleep 1.5
-kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "Shift alone ended the program"
+for modifier in shift ctrl alt; do
+    xdotool key --window "$window" "$modifier"
+    sleep 1.5
+    kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "$modifier alone ended the program"
+done
 xdotool key --window "$window" a
 e2e_wait_exit 10
-echo "usage window: 400x80, titled drivenudge, golden picture; Shift stays, a letter ends it"
+echo "usage window: 400x80, titled drivenudge, golden picture; Shift, Ctrl, Alt stay, a letter ends it"
+
+# Keys that type no character end it too.
+for key in F1 Escape Return; do
+    open_window
+    xdotool key --window "$(x_window)" "$key"
+    e2e_wait_exit 10
+done
+echo "usage window: F1, Escape and Return end it with exit code 0"
 
 # Each help switch opens the same window; the close button (WM_CLOSE) ends it with 0.
 for switch in /h /H '/?' -h -H '-?'; do

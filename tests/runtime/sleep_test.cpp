@@ -12,9 +12,15 @@ std::vector<int> waits;
 int checks_until_key = -1; // -1: no key ever
 int checks = 0;
 
-void record_wait(int ms) { waits.push_back(ms); }
-bool has_console() { return true; }
-bool no_console() { return false; }
+void record_wait(int ms) {
+    waits.push_back(ms);
+}
+bool has_console() {
+    return true;
+}
+bool no_console() {
+    return false;
+}
 int key_check() {
     ++checks;
     return checks_until_key >= 0 && checks > checks_until_key ? 1 : 0;
@@ -90,6 +96,25 @@ TEST_F(Sleep, WithoutConsoleInputTheWholeCountIsOneWait) {
     rt::set_console_probe({no_console, key_check});
     rt::sleep(28333);
     EXPECT_EQ(waits, std::vector<int>{28333});
+    EXPECT_EQ(checks, 0);
+}
+
+// With no console no key can come: the endless wait still wakes now and then, but rarely.
+struct WaitedLong {
+    int ms;
+};
+void end_after_one_wait(int ms) {
+    throw WaitedLong{ms};
+}
+TEST_F(Sleep, UntilAKeyWithoutConsoleInputWaitsInLongPieces) {
+    rt::set_console_probe({no_console, key_check});
+    rt::set_wait(end_after_one_wait);
+    try {
+        rt::sleep(rt::sleep_until_key);
+        ADD_FAILURE() << "returned without a key";
+    } catch (const WaitedLong& waited) {
+        EXPECT_GE(waited.ms, 60 * 60 * 1000);
+    }
     EXPECT_EQ(checks, 0);
 }
 

@@ -14,6 +14,9 @@ TEST(RuntimeString, ComparesBytesUnsignedThenLength) {
     EXPECT_EQ(rt::compare("/h", "/help"), -1);
     EXPECT_EQ(rt::compare("/help", "/h"), 1);
     EXPECT_EQ(rt::compare(std::string_view("a\0b", 3), std::string_view("a\0c", 3)), -1);
+    // A prefix is the smaller whatever lies in memory beyond its end.
+    EXPECT_EQ(rt::compare(std::string_view("abz", 2), "aba"), -1);
+    EXPECT_EQ(rt::compare("aba", std::string_view("abz", 2)), 1);
 }
 
 TEST(RuntimeString, MissingStringsCompareByEmptiness) {

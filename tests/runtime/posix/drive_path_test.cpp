@@ -13,7 +13,8 @@ TEST(DrivePath, LettersMapBelowTheRootInLowerCase) {
 }
 
 TEST(DrivePath, OtherBytesNameNoDrive) {
-    for (const char* bad : {"1:\\", "/:\\", "\\:\\", ".:\\", "::\\", "\x80:\\", "\xff:\\", "\x01:\\"})
+    for (const char* bad :
+         {"1:\\", "/:\\", "\\:\\", ".:\\", "::\\", "\x80:\\", "\xff:\\", "\x01:\\"})
         EXPECT_EQ(rt::map_drive_path(bad, "/mnt"), std::nullopt) << bad;
     EXPECT_EQ(rt::map_drive_path(std::string_view("c:\\\0x", 5), "/mnt"), std::nullopt);
 }
@@ -22,6 +23,16 @@ TEST(DrivePath, PlainPathsKeepTheirBytes) {
     EXPECT_EQ(rt::map_drive_path("$drivenudge.tmp", "/mnt"), "$drivenudge.tmp");
     EXPECT_EQ(rt::map_drive_path("a\\b", "/mnt"), "a/b");
     EXPECT_EQ(rt::map_drive_path("", "/mnt"), "");
+}
+
+TEST(DrivePath, TheRootIsTakenAgainstTheStartingDirectory) {
+    EXPECT_EQ(rt::absolute_root(nullptr, "/start"), "/mnt");
+    EXPECT_EQ(rt::absolute_root("", "/start"), "/mnt");
+    EXPECT_EQ(rt::absolute_root("/abs/r", "/start"), "/abs/r");
+    EXPECT_EQ(rt::absolute_root("roots", "/start"), "/start/roots");
+    EXPECT_EQ(rt::absolute_root("../r", "/start/"), "/start/../r");
+    EXPECT_EQ(rt::absolute_root("r", "/"), "/r");
+    EXPECT_EQ(rt::absolute_root("r", ""), "r") << "unknown start: nothing better to do";
 }
 
 } // namespace

@@ -1,9 +1,9 @@
-#include "gfx/console/key_layout.h"
-#include "gfx/console/key_tables.h"
+#include "runtime/key_layout.h"
+#include "runtime/key_tables.h"
 
 #include <windows.h>
 
-namespace zered {
+namespace rt {
 
 // Our names for the modifier bits and virtual keys must be the platform's numbers.
 static_assert(KEYMOD_RIGHT_ALT == RIGHT_ALT_PRESSED && KEYMOD_LEFT_ALT == LEFT_ALT_PRESSED);
@@ -19,4 +19,4 @@ std::uint32_t map_virtual_key_char(std::uint32_t virtual_key) {
     return ::MapVirtualKeyA(virtual_key, MAPVK_VK_TO_CHAR);
 }
 
-} // namespace zered
+} // namespace rt

@@ -1,8 +1,8 @@
-#include "gfx/console/key_tables.h"
+#include "runtime/key_tables.h"
 
 #include <array>
 
-namespace zered {
+namespace rt {
 
 namespace {
 
@@ -175,8 +175,14 @@ static_assert(virtual_keys.back().scan_code == 93);
 
 } // namespace
 
-std::span<const KeyCodes, scan_code_table_size> scan_code_table() { return scan_codes; }
-std::span<const EnhancedKey> enhanced_key_table() { return enhanced_keys; }
-std::span<const VirtualKeyRow> virtual_key_table() { return virtual_keys; }
+std::span<const KeyCodes, scan_code_table_size> scan_code_table() {
+    return scan_codes;
+}
+std::span<const EnhancedKey> enhanced_key_table() {
+    return enhanced_keys;
+}
+std::span<const VirtualKeyRow> virtual_key_table() {
+    return virtual_keys;
+}
 
-} // namespace zered
+} // namespace rt

@@ -1,12 +1,10 @@
-#include "gfx/console/key_translate.h"
+#include "runtime/key_translate.h"
 
-#include "gfx/console/key_layout.h"
+#include "runtime/key_layout.h"
 
-namespace zered {
+namespace rt {
 
 namespace {
-
-constexpr std::int32_t no_key = -1;
 
 // Extended codes are stored as e * 256; the key code marks them with 0xFF in the low byte.
 constexpr std::int32_t as_key_code(std::uint32_t value) {
@@ -32,9 +30,9 @@ std::int32_t translate_enhanced(std::uint32_t scan_code, KeyModifiers modifiers)
         if (key.scan_code != scan_code) continue;
         const std::uint16_t* column = modified_column(key.codes, modifiers);
         if (!column) return as_key_code(key.codes.plain);
-        return *column == 0 ? no_key : as_key_code(*column);
+        return *column == 0 ? no_key_code : as_key_code(*column);
     }
-    return no_key;
+    return no_key_code;
 }
 
 } // namespace
@@ -46,7 +44,7 @@ std::int32_t translate_key(std::int32_t character, std::int32_t scan_code,
     const auto scan = static_cast<std::uint32_t>(scan_code);
     if ((modifiers & KEYMOD_ENHANCED) && ch == 0) return translate_enhanced(scan, modifiers);
 
-    const std::int32_t fallback = (force || ch == 0) ? no_key : static_cast<std::int32_t>(ch);
+    const std::int32_t fallback = (force || ch == 0) ? no_key_code : static_cast<std::int32_t>(ch);
     if (scan >= static_cast<std::uint32_t>(scan_code_table_size)) return fallback;
 
     const std::uint32_t plain = map_virtual_key_char(virtual_key);
@@ -65,4 +63,4 @@ std::int32_t scan_code_of(std::uint32_t virtual_key) {
     return 0;
 }
 
-} // namespace zered
+} // namespace rt
