@@ -438,12 +438,9 @@ void run_palette(void* destination, std::int32_t destination_pitch) {
 }
 
 // The 16-bit to 24- and 32-bit members serve both orders: the order is the one the expansion
-// tables were last filled for.
+// tables were last selected for.
 template <template <bool> class Sse2, template <bool> class Ssse3 = Sse2>
 void run_expanding(void* destination, std::int32_t destination_pitch) {
-    if (expand_tables() == nullptr) {
-        return;
-    }
     if (expand_tables_red_low()) {
         run_vector<Sse2<true>, Ssse3<true>>(destination, destination_pitch);
     } else {
