@@ -27,9 +27,9 @@ using ConverterTable = std::array<ConvertFn, converter_table_size>;
 
 // The members that work on any geometry.
 extern const ConverterTable converter_table_plain;
-// Vector members (SSE2, with SSSE3 and AVX2 paths where the processor has them). They give the
-// plain members' output and are selected only for lines that are a multiple of 4 pixels and one
-// display line per framebuffer line. Builds for processors without SSE2 hold the plain members.
+// Vector members (SSE2, with SSSE3 and AVX2 paths where vector_level allows). They give the plain
+// members' output and are selected only for lines that are a multiple of 4 pixels and one display
+// line per framebuffer line. Builds for processors without SSE2 hold the plain members.
 extern const ConverterTable converter_table_mmx;
 
 // Byte-for-byte copy of each dirty line (pitch bytes): same format on both sides.
@@ -91,9 +91,5 @@ void convert_32_to_24_bl_mmx(void* destination, std::int32_t destination_pitch);
 // order. Returns nullptr for a pair without a converter (a 16- or 32-bit framebuffer on an 8-bit
 // display, an unknown depth on either side) and with no screen open.
 ConvertFn select_converter(int display_depth, bool red_low);
-
-// Test and benchmark seam: the highest vector extension the vector members may use, 0 for SSE2
-// only, 1 up to SSSE3, 2 up to AVX2 (the default: whatever the processor has).
-void convert_limit_vector_level(int level);
 
 } // namespace zered

@@ -1,4 +1,5 @@
 #include "gfx/blit/convert.h"
+#include "gfx/core/block_ops.h"
 #include "gfx/core/screen_state.h"
 
 #include <gtest/gtest.h>
@@ -294,31 +295,40 @@ TEST(Convert, SelectionFollowsDepthsOrderAndGeometry) {
 
 // Every vector member against the plain member of the same index, for each vector extension the
 // processor has, on random pixels and random dirty lines.
-TEST(Convert, VectorMembersMatchPlainMembers) {
+class ConvertAtLevel : public testing::TestWithParam<int> {
+  protected:
+    void SetUp() override {
+        if (GetParam() > vector_level_detected()) {
+            GTEST_SKIP() << "the processor lacks vector level " << GetParam();
+        }
+        limit_vector_level(GetParam());
+    }
+    void TearDown() override { limit_vector_level(vector_level_avx2); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Levels, ConvertAtLevel,
+                         testing::Values(vector_level_sse2, vector_level_ssse3, vector_level_avx2));
+
+TEST_P(ConvertAtLevel, VectorMembersMatchPlainMembers) {
     std::mt19937 random(1234);
     std::vector<int> widths;
     for (int w = 4; w <= 64; w += 4) {
         widths.push_back(w);
     }
     widths.insert(widths.end(), {320, 324, 640, 1920});
-    for (int level = 0; level <= 2; ++level) {
-        convert_limit_vector_level(level);
-        for (int index = 0; index < converter_table_size; ++index) {
-            const int bytes = display_bytes(display_depths[index % 4]);
-            for (const int width : widths) {
-                TestScreen screen(source_depth(index), width, 3);
-                screen.randomise(random);
-                ASSERT_NE(select_converter(display_depths[index % 4], index < 12), nullptr);
-                std::vector<std::uint8_t> plain = run(converter_table_plain[index], screen, bytes);
-                std::vector<std::uint8_t> vector = run(converter_table_mmx[index], screen, bytes);
-                mask_free_bits(plain, index, width * bytes);
-                mask_free_bits(vector, index, width * bytes);
-                ASSERT_EQ(plain, vector)
-                    << "index " << index << " width " << width << " level " << level;
-            }
+    for (int index = 0; index < converter_table_size; ++index) {
+        const int bytes = display_bytes(display_depths[index % 4]);
+        for (const int width : widths) {
+            TestScreen screen(source_depth(index), width, 3);
+            screen.randomise(random);
+            ASSERT_NE(select_converter(display_depths[index % 4], index < 12), nullptr);
+            std::vector<std::uint8_t> plain = run(converter_table_plain[index], screen, bytes);
+            std::vector<std::uint8_t> vector = run(converter_table_mmx[index], screen, bytes);
+            mask_free_bits(plain, index, width * bytes);
+            mask_free_bits(vector, index, width * bytes);
+            ASSERT_EQ(plain, vector) << "index " << index << " width " << width;
         }
     }
-    convert_limit_vector_level(2);
 }
 
 // The plain members against the formulas, on widths that leave every kind of remainder, with
