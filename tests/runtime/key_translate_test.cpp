@@ -122,10 +122,11 @@ TEST(KeyTables, AgreeWithEachOtherAndTheLayout) {
     const auto codes = scan_code_table();
     for (const VirtualKeyRow& row : virtual_key_table()) {
         const KeyCodes& c = codes[std::min<std::size_t>(row.scan_code, codes.size() - 1)];
-        if (row.secondary >= vk::numpad0 && row.secondary <= vk::numpad0 + 9) {
-            EXPECT_EQ(c.shift, map_virtual_key_char(row.secondary))
-                << "scan code " << +row.scan_code;
-        }
+        // Wine's layout maps no keypad key to a character; Windows' maps them to the digits.
+        const std::uint32_t digit = row.secondary >= vk::numpad0 && row.secondary <= vk::numpad0 + 9
+                                        ? map_virtual_key_char(row.secondary)
+                                        : 0;
+        if (digit != 0) EXPECT_EQ(c.shift, digit) << "scan code " << +row.scan_code;
         if (row.scan_code >= 0x47) continue; // the keypad's plain codes are extended codes
         const std::uint32_t typed = map_virtual_key_char(row.primary);
         if (typed == 0 || typed > '~') continue;
