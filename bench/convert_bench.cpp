@@ -1,9 +1,14 @@
 // The converters against pixman (pixman_image_composite32, PIXMAN_OP_SRC), SDL2
 // (SDL_ConvertPixels, or SDL_BlitSurface from an indexed surface) and memcpy of the destination's
 // bytes, for every source and display format pair of the converter tables, on whole frames with
-// every line dirty. All contenders read the same framebuffer and write the same destination. The
-// repetitions of all contenders run interleaved in random order; the summary at the end gives
-// the medians.
+// every line dirty. All contenders read the same framebuffer and write the same destination.
+//
+// "ours" is what a screen uses: the screen's primitives are selected as the set-up does (which
+// decides STATE_HAS_MMX from the processor and installs the block copy that convert_copy calls),
+// then select_converter picks the member. Before any timing, every contender's output is compared
+// with ours once for each pair; a contender whose bytes differ where the formats agree is not
+// timed for that pair. The repetitions of all contenders run interleaved in random order; the
+// summary gives each contender's median rate and the spread (slowest-fastest repetition).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -20,11 +25,18 @@
 #include <vector>
 
 #include "gfx/blit/convert.h"
+#include "gfx/core/block_ops.h"
+#include "gfx/core/draw_context.h"
 #include "gfx/core/screen_state.h"
 
 namespace {
 
 using namespace zered;
+
+// The program's defaults; options given on the command line come later and win. The README
+// quotes these.
+constexpr int repetitions = 9;
+constexpr double min_seconds = 0.1;
 
 struct Pair {
     std::string name;
@@ -38,7 +50,8 @@ struct Size {
 };
 
 constexpr Size sizes[] = {{640, 480}, {1920, 1080}};
-const char* const contenders[] = {"ours", "pixman", "SDL2", "memcpy"};
+enum Contender { ours, pixman, sdl2, memcpy_rate, contender_count };
+const char* const contender_names[] = {"ours", "pixman", "SDL2", "memcpy"};
 
 int fb_bytes(int depth) {
     return depth / 8;
@@ -49,7 +62,10 @@ int display_bytes(int depth) {
 
 // The formats of each depth as pixman and SDL2 name them, blue-low first, red-low second. A
 // framebuffer of depth 8, 16 or 32 is an 8-bit display's, a blue-low 16-bit one's or a blue-low
-// 32-bit one's format. pixman's r8g8b8 is blue first in memory, SDL's RGB24 red first.
+// 32-bit one's format. pixman's r8g8b8 is blue first in memory, SDL's RGB24 red first. pixman's
+// indexed format c8 serves palettised sources only: as a destination it maps colours back to
+// indices through a reverse colour map, which is other work than a copy (with an empty map it
+// writes zeros), so the 8-bit copy is timed between a8 images, the same bytes copied.
 struct Formats {
     int depth;
     pixman_format_code_t pixman[2];
@@ -96,6 +112,9 @@ struct Frame {
         return framebuffer[depth == 8 ? 0 : depth == 16 ? 1 : 2].data();
     }
     std::int64_t pixels() const { return std::int64_t{size.width} * size.height; }
+    std::size_t display_size(const Pair& pair) const {
+        return static_cast<std::size_t>(pixels()) * static_cast<std::size_t>(display_bytes(pair.display));
+    }
 };
 
 Frame& frame(int size_index) {
@@ -125,116 +144,198 @@ const Palette& palette() {
     return p;
 }
 
-void finish(benchmark::State& state, const Frame& f) {
-    state.SetItemsProcessed(state.iterations() * f.pixels());
-}
+// One contender set up for one pair and frame: run() converts (or copies) the whole frame into the
+// frame's destination. ok() is false when the contender has no way to do the pair.
+class Runner {
+  public:
+    virtual ~Runner() = default;
+    virtual bool ok() const { return true; }
+    virtual void run() = 0;
+};
 
-void run_ours(benchmark::State& state, const Pair& pair, Frame& f) {
-    auto screen = std::make_unique<ScreenState>();
-    screen->depth = pair.fb_depth;
-    screen->width = f.size.width;
-    screen->height = f.size.height;
-    screen->bytes_per_pixel = fb_bytes(pair.fb_depth);
-    screen->pitch = f.size.width * screen->bytes_per_pixel;
-    screen->visible_fb = f.source(pair.fb_depth);
-    screen->dirty.assign(static_cast<std::size_t>(f.size.height), 1);
-    std::copy(std::begin(palette().device), std::end(palette().device),
-              screen->device_palette.begin());
-#if defined(__SSE2__)
-    screen->flags = STATE_HAS_MMX;
-#endif
-    set_current_screen(screen.get());
-    const ConvertFn convert = select_converter(pair.display, pair.red_low);
-    if (convert == nullptr) {
-        state.SkipWithError("no converter");
-    } else {
-        const std::int32_t pitch = f.size.width * display_bytes(pair.display);
-        for (auto _ : state) {
-            convert(f.destination.data(), pitch);
-            benchmark::ClobberMemory();
+class OursRunner : public Runner {
+  public:
+    OursRunner(const Pair& pair, Frame& f) : f_(f), screen_(std::make_unique<ScreenState>()) {
+        screen_->depth = pair.fb_depth;
+        screen_->width = f.size.width;
+        screen_->height = f.size.height;
+        screen_->bytes_per_pixel = fb_bytes(pair.fb_depth);
+        screen_->pitch = f.size.width * screen_->bytes_per_pixel;
+        screen_->scanline_size = 1;
+        screen_->visible_fb = f.source(pair.fb_depth);
+        screen_->dirty.assign(static_cast<std::size_t>(f.size.height), 1);
+        std::copy(std::begin(palette().device), std::end(palette().device),
+                  screen_->device_palette.begin());
+        set_current_screen(screen_.get());
+        select_depth_primitives(screen_->bytes_per_pixel); // STATE_HAS_MMX, the block copy
+        convert_ = select_converter(pair.display, pair.red_low);
+        pitch_ = f.size.width * display_bytes(pair.display);
+    }
+    ~OursRunner() override { set_current_screen(nullptr); }
+    bool ok() const override { return convert_ != nullptr; }
+    void run() override { convert_(f_.destination.data(), pitch_); }
+
+  private:
+    Frame& f_;
+    std::unique_ptr<ScreenState> screen_;
+    ConvertFn convert_ = nullptr;
+    std::int32_t pitch_ = 0;
+};
+
+class PixmanRunner : public Runner {
+  public:
+    PixmanRunner(const Pair& pair, Frame& f) : w_(f.size.width), h_(f.size.height) {
+        const bool copy8 = pair.display == 8;
+        source_ = pixman_image_create_bits(
+            copy8 ? PIXMAN_a8 : formats_of(pair.fb_depth).pixman[0], w_, h_,
+            reinterpret_cast<std::uint32_t*>(f.source(pair.fb_depth)),
+            w_ * fb_bytes(pair.fb_depth));
+        display_ = pixman_image_create_bits(
+            copy8 ? PIXMAN_a8 : formats_of(pair.display).pixman[pair.red_low], w_, h_,
+            reinterpret_cast<std::uint32_t*>(f.destination.data()),
+            w_ * display_bytes(pair.display));
+        if (pair.fb_depth == 8 && !copy8 && source_ != nullptr) {
+            pixman_image_set_indexed(source_, &palette().pixman);
         }
     }
-    set_current_screen(nullptr);
-    finish(state, f);
-}
+    ~PixmanRunner() override {
+        if (display_ != nullptr) pixman_image_unref(display_);
+        if (source_ != nullptr) pixman_image_unref(source_);
+    }
+    bool ok() const override { return source_ != nullptr && display_ != nullptr; }
+    void run() override {
+        pixman_image_composite32(PIXMAN_OP_SRC, source_, nullptr, display_, 0, 0, 0, 0, 0, 0, w_,
+                                 h_);
+    }
 
-void run_pixman(benchmark::State& state, const Pair& pair, Frame& f) {
-    const int w = f.size.width, h = f.size.height;
-    pixman_image_t* source = pixman_image_create_bits(
-        formats_of(pair.fb_depth).pixman[0], w, h,
-        reinterpret_cast<std::uint32_t*>(f.source(pair.fb_depth)), w * fb_bytes(pair.fb_depth));
-    pixman_image_t* display = pixman_image_create_bits(
-        formats_of(pair.display).pixman[pair.red_low], w, h,
-        reinterpret_cast<std::uint32_t*>(f.destination.data()), w * display_bytes(pair.display));
-    if (pair.fb_depth == 8) {
-        pixman_image_set_indexed(source, &palette().pixman);
-    }
-    if (pair.display == 8) {
-        pixman_image_set_indexed(display, &palette().pixman);
-    }
-    for (auto _ : state) {
-        pixman_image_composite32(PIXMAN_OP_SRC, source, nullptr, display, 0, 0, 0, 0, 0, 0, w, h);
-        benchmark::ClobberMemory();
-    }
-    pixman_image_unref(display);
-    pixman_image_unref(source);
-    finish(state, f);
-}
+  private:
+    int w_, h_;
+    pixman_image_t* source_ = nullptr;
+    pixman_image_t* display_ = nullptr;
+};
 
-void run_sdl(benchmark::State& state, const Pair& pair, Frame& f) {
-    const int w = f.size.width, h = f.size.height;
-    const Uint32 from = formats_of(pair.fb_depth).sdl[0],
-                 to = formats_of(pair.display).sdl[pair.red_low];
-    const int source_pitch = w * fb_bytes(pair.fb_depth);
-    const int display_pitch = w * display_bytes(pair.display);
-    if (pair.fb_depth != 8) {
-        if (SDL_ConvertPixels(w, h, from, f.source(pair.fb_depth), source_pitch, to,
-                              f.destination.data(), display_pitch) != 0) {
-            state.SkipWithError("unsupported");
+// SDL_ConvertPixels refuses indexed sources; for them a blit between surfaces over the same
+// memory does the same work.
+class SdlRunner : public Runner {
+  public:
+    SdlRunner(const Pair& pair, Frame& f) : pair_(pair), f_(f) {
+        const int w = f.size.width, h = f.size.height;
+        from_ = formats_of(pair.fb_depth).sdl[0];
+        to_ = formats_of(pair.display).sdl[pair.red_low];
+        source_pitch_ = w * fb_bytes(pair.fb_depth);
+        display_pitch_ = w * display_bytes(pair.display);
+        if (pair.fb_depth != 8) {
+            ok_ = SDL_ConvertPixels(w, h, from_, f.source(pair.fb_depth), source_pitch_, to_,
+                                    f.destination.data(), display_pitch_) == 0;
+            return;
+        }
+        source_ = SDL_CreateRGBSurfaceWithFormatFrom(f.source(8), w, h, 8, source_pitch_, from_);
+        display_ = SDL_CreateRGBSurfaceWithFormatFrom(f.destination.data(), w, h,
+                                                      static_cast<int>(SDL_BITSPERPIXEL(to_)),
+                                                      display_pitch_, to_);
+        if (source_ == nullptr || display_ == nullptr) {
+            return;
+        }
+        SDL_SetPaletteColors(source_->format->palette, palette().sdl, 0, 256);
+        if (display_->format->palette != nullptr) {
+            SDL_SetPaletteColors(display_->format->palette, palette().sdl, 0, 256);
+        }
+        ok_ = SDL_BlitSurface(source_, nullptr, display_, nullptr) == 0; // builds the blit map
+    }
+    ~SdlRunner() override {
+        SDL_FreeSurface(display_);
+        SDL_FreeSurface(source_);
+    }
+    bool ok() const override { return ok_; }
+    void run() override {
+        if (source_ != nullptr) {
+            SDL_BlitSurface(source_, nullptr, display_, nullptr);
         } else {
-            for (auto _ : state) {
-                SDL_ConvertPixels(w, h, from, f.source(pair.fb_depth), source_pitch, to,
-                                  f.destination.data(), display_pitch);
-                benchmark::ClobberMemory();
-            }
-        }
-        finish(state, f);
-        return;
-    }
-    // SDL_ConvertPixels refuses indexed sources; a blit between surfaces over the same memory
-    // does the same work.
-    SDL_Surface* source =
-        SDL_CreateRGBSurfaceWithFormatFrom(f.source(8), w, h, 8, source_pitch, from);
-    SDL_Surface* display = SDL_CreateRGBSurfaceWithFormatFrom(
-        f.destination.data(), w, h, static_cast<int>(SDL_BITSPERPIXEL(to)), display_pitch, to);
-    if (source == nullptr || display == nullptr) {
-        state.SkipWithError("unsupported");
-    } else {
-        SDL_SetPaletteColors(source->format->palette, palette().sdl, 0, 256);
-        if (display->format->palette != nullptr) {
-            SDL_SetPaletteColors(display->format->palette, palette().sdl, 0, 256);
-        }
-        if (SDL_BlitSurface(source, nullptr, display, nullptr) != 0) { // builds the blit map
-            state.SkipWithError("unsupported");
-        } else {
-            for (auto _ : state) {
-                SDL_BlitSurface(source, nullptr, display, nullptr);
-                benchmark::ClobberMemory();
-            }
+            SDL_ConvertPixels(f_.size.width, f_.size.height, from_, f_.source(pair_.fb_depth),
+                              source_pitch_, to_, f_.destination.data(), display_pitch_);
         }
     }
-    SDL_FreeSurface(display);
-    SDL_FreeSurface(source);
-    finish(state, f);
+
+  private:
+    Pair pair_;
+    Frame& f_;
+    Uint32 from_ = 0, to_ = 0;
+    int source_pitch_ = 0, display_pitch_ = 0;
+    SDL_Surface* source_ = nullptr;
+    SDL_Surface* display_ = nullptr;
+    bool ok_ = false;
+};
+
+class MemcpyRunner : public Runner {
+  public:
+    MemcpyRunner(const Pair& pair, Frame& f) : f_(f), bytes_(f.display_size(pair)) {}
+    void run() override { std::memcpy(f_.destination.data(), f_.copy_source.data(), bytes_); }
+
+  private:
+    Frame& f_;
+    std::size_t bytes_;
+};
+
+std::unique_ptr<Runner> make_runner(int contender, const Pair& pair, Frame& f) {
+    switch (contender) {
+    case ours:
+        return std::make_unique<OursRunner>(pair, f);
+    case pixman:
+        return std::make_unique<PixmanRunner>(pair, f);
+    case sdl2:
+        return std::make_unique<SdlRunner>(pair, f);
+    default:
+        return std::make_unique<MemcpyRunner>(pair, f);
+    }
 }
 
-void run_memcpy(benchmark::State& state, const Pair& pair, Frame& f) {
-    const auto bytes = static_cast<std::size_t>(f.pixels() * display_bytes(pair.display));
-    for (auto _ : state) {
-        std::memcpy(f.destination.data(), f.copy_source.data(), bytes);
-        benchmark::ClobberMemory();
+// The bits of each destination byte that the formats of both sides define the same way, for
+// pixel byte k: bit 15 of a 15-bit pixel and byte 3 of a 32-bit pixel are padding; a 16-bit
+// source expanded to 24 or 32 bits has its low bits zero in ours and the top bits repeated in
+// the others', so only the field's own 5 or 6 bits (the top of each byte; green is byte 1) count.
+std::uint8_t compared_bits(const Pair& pair, int k) {
+    if (pair.display == 15 && k == 1) {
+        return 0x7F;
     }
-    finish(state, f);
+    if (pair.display == 32 && k == 3) {
+        return 0;
+    }
+    if (pair.fb_depth == 16 && pair.display >= 24) {
+        return k == 1 ? 0xFC : 0xF8;
+    }
+    return 0xFF;
+}
+
+// Outcome of the one comparison before timing, per pair, size and contender.
+struct Check {
+    bool timed = false;  // ok and, where compared, the same bytes
+    std::string verdict; // for the report
+};
+
+Check check_against_ours(int contender, const Pair& pair, Frame& f,
+                         const std::vector<std::uint8_t>& reference) {
+    if (contender == memcpy_rate) {
+        return {true, "rate anchor, not compared"};
+    }
+    auto runner = make_runner(contender, pair, f);
+    if (!runner->ok()) {
+        return {false, "cannot do the pair"};
+    }
+    const std::size_t bytes = f.display_size(pair);
+    std::fill(f.destination.begin(), f.destination.end(), std::uint8_t{0xA5});
+    runner->run();
+    const int size = display_bytes(pair.display);
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < bytes; ++i) {
+        const std::uint8_t mask = compared_bits(pair, static_cast<int>(i % size));
+        differing += ((reference[i] ^ f.destination[i]) & mask) != 0;
+    }
+    if (differing != 0) {
+        return {false, "differs in " + std::to_string(differing) + " of " +
+                           std::to_string(bytes) + " bytes: not timed"};
+    }
+    const bool partial = pair.fb_depth == 16 && pair.display >= 24;
+    return {true, partial ? "same fields (its low bits repeat the top ones)" : "same bytes"};
 }
 
 std::vector<Pair> table_pairs() {
@@ -258,61 +359,107 @@ std::vector<Pair> table_pairs() {
 
 std::string bench_name(const Pair& pair, int size, int contender) {
     return pair.name + " " + std::to_string(sizes[size].width) + "x" +
-           std::to_string(sizes[size].height) + " " + contenders[contender];
+           std::to_string(sizes[size].height) + " " + contender_names[contender];
 }
 
-// Keeps the median rate of every benchmark for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
+// Keeps the rate of every repetition; prints a dot per benchmark so that a long run shows it is
+// alive, and nothing else (the summary is the output).
+class Collector : public benchmark::BenchmarkReporter {
   public:
-    std::map<std::string, double> median_rate;
+    std::map<std::string, std::vector<double>> rates; // megapixels per second
+    bool ReportContext(const Context&) override { return true; }
     void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" ||
-                run.error_occurred) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred) {
                 continue;
             }
             const auto rate = run.counters.find("items_per_second");
             if (rate != run.counters.end()) {
-                median_rate[run.run_name.function_name] = rate->second.value;
+                rates[run.run_name.function_name].push_back(rate->second.value / 1e6);
             }
         }
+        std::fputc('.', stderr);
     }
 };
 
-void print_summary(const std::vector<Pair>& pairs, const SummaryReporter& reporter) {
-    const auto rate = [&](const std::string& name) {
-        const auto it = reporter.median_rate.find(name);
-        return it == reporter.median_rate.end() ? 0.0 : it->second / 1e6;
-    };
-    const auto cell = [](double mps) {
-        char text[32];
-        std::snprintf(text, sizeof text, mps > 0 ? "%.0f" : "-", mps);
-        return std::string(text);
-    };
+struct Figures {
+    double median = 0, low = 0, high = 0;
+    bool present() const { return median > 0; }
+};
+
+Figures figures_of(const Collector& collector, const std::string& name) {
+    const auto it = collector.rates.find(name);
+    if (it == collector.rates.end() || it->second.empty()) {
+        return {};
+    }
+    std::vector<double> v = it->second;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return {n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2, v.front(), v.back()};
+}
+
+std::string cell(const Figures& f) {
+    if (!f.present()) {
+        return "-";
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.0f (%.0f-%.0f)", f.median, f.low, f.high);
+    return text;
+}
+
+// Our median rate over theirs; "unresolved" when the spreads overlap.
+std::string ratio(const Figures& a, const Figures& b) {
+    if (!a.present() || !b.present()) {
+        return "-";
+    }
+    char text[40];
+    const bool overlap = a.low <= b.high && b.low <= a.high;
+    std::snprintf(text, sizeof text, "%.2f%s", a.median / b.median, overlap ? " unresolved" : "");
+    return text;
+}
+
+void print_summary(const std::vector<Pair>& pairs, const Collector& collector,
+                   const std::map<std::string, Check>& checks) {
+    std::printf("\n\nOutput of each contender against ours, once before timing:\n\n");
+    for (int size = 0; size < 2; ++size) {
+        for (const Pair& pair : pairs) {
+            for (const int c : {pixman, sdl2}) {
+                const auto it = checks.find(bench_name(pair, size, c));
+                if (it != checks.end() && it->second.verdict != "same bytes") {
+                    std::printf("- %s: %s\n", it->first.c_str(), it->second.verdict.c_str());
+                }
+            }
+        }
+    }
+    std::printf("(every other pair and size: same bytes)\n");
+
+    std::size_t fewest = 0, most = 0;
+    for (const auto& [name, rates] : collector.rates) {
+        fewest = fewest == 0 ? rates.size() : std::min(fewest, rates.size());
+        most = std::max(most, rates.size());
+    }
     std::printf(
-        "\nMedian megapixels per second; ratios of rates (ours / faster of pixman and SDL2, "
-        "ours / memcpy of the destination's bytes)\n\n");
+        "\nMegapixels per second, median of %zu%s interleaved repetitions (slowest-fastest); "
+        "ratios of medians (ours / faster of pixman and SDL2, ours / memcpy of the destination's "
+        "bytes), \"unresolved\" where the two spreads overlap. Vector level %d (0 SSE2, 1 SSSE3, "
+        "2 AVX2).\n\n",
+        most, fewest == most ? "" : " (fewer for some)", vector_level_detected());
     std::printf("| pair | size | ours | pixman | SDL2 | memcpy | vs best | vs memcpy |\n");
     std::printf("|---|---|---|---|---|---|---|---|\n");
     for (int size = 0; size < 2; ++size) {
         for (const Pair& pair : pairs) {
-            double r[4];
-            for (int c = 0; c < 4; ++c) {
-                r[c] = rate(bench_name(pair, size, c));
+            Figures f[contender_count];
+            for (int c = 0; c < contender_count; ++c) {
+                f[c] = figures_of(collector, bench_name(pair, size, c));
             }
-            const double best = std::max(r[1], r[2]);
-            char versus_best[16] = "-", versus_memcpy[16] = "-";
-            if (best > 0 && r[0] > 0) {
-                std::snprintf(versus_best, sizeof versus_best, "%.2f", r[0] / best);
+            if (!f[ours].present() && !f[memcpy_rate].present()) {
+                continue; // filtered out
             }
-            if (r[3] > 0 && r[0] > 0) {
-                std::snprintf(versus_memcpy, sizeof versus_memcpy, "%.2f", r[0] / r[3]);
-            }
+            const Figures& best = f[pixman].median >= f[sdl2].median ? f[pixman] : f[sdl2];
             std::printf("| %s | %dx%d | %s | %s | %s | %s | %s | %s |\n", pair.name.c_str(),
-                        sizes[size].width, sizes[size].height, cell(r[0]).c_str(),
-                        cell(r[1]).c_str(), cell(r[2]).c_str(), cell(r[3]).c_str(), versus_best,
-                        versus_memcpy);
+                        sizes[size].width, sizes[size].height, cell(f[ours]).c_str(),
+                        cell(f[pixman]).c_str(), cell(f[sdl2]).c_str(), cell(f[memcpy_rate]).c_str(),
+                        ratio(f[ours], best).c_str(), ratio(f[ours], f[memcpy_rate]).c_str());
         }
     }
 }
@@ -321,13 +468,12 @@ void print_summary(const std::vector<Pair>& pairs, const SummaryReporter& report
 
 int main(int argc, char** argv) {
     // Defaults that suit a shared machine: several repetitions of every contender, run in random
-    // order, reported as aggregates. Arguments given on the command line come later and win.
+    // interleaved order. Arguments given on the command line come later and win.
     std::vector<char*> args(argv, argv + argc);
-    char repetitions[] = "--benchmark_repetitions=9";
+    std::string repetitions_flag = "--benchmark_repetitions=" + std::to_string(repetitions);
+    std::string min_time_flag = "--benchmark_min_time=" + std::to_string(min_seconds);
     char interleave[] = "--benchmark_enable_random_interleaving=true";
-    char aggregates[] = "--benchmark_report_aggregates_only=true";
-    char min_time[] = "--benchmark_min_time=0.1";
-    args.insert(args.begin() + 1, {repetitions, interleave, aggregates, min_time});
+    args.insert(args.begin() + 1, {repetitions_flag.data(), interleave, min_time_flag.data()});
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
     if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
@@ -335,22 +481,54 @@ int main(int argc, char** argv) {
     }
 
     const std::vector<Pair> pairs = table_pairs();
-    void (*const runners[])(benchmark::State&, const Pair&, Frame&) = {run_ours, run_pixman,
-                                                                       run_sdl, run_memcpy};
+    std::map<std::string, Check> checks;
     for (int size = 0; size < 2; ++size) {
         for (const Pair& pair : pairs) {
-            for (int c = 0; c < 4; ++c) {
-                benchmark::RegisterBenchmark(
-                    bench_name(pair, size, c).c_str(),
-                    [=](benchmark::State& state) { runners[c](state, pair, frame(size)); })
+            Frame& f = frame(size);
+            {
+                auto ours_runner = make_runner(ours, pair, f);
+                if (!ours_runner->ok()) {
+                    continue;
+                }
+                ours_runner->run();
+            }
+            const std::vector<std::uint8_t> reference(
+                f.destination.begin(),
+                f.destination.begin() + static_cast<std::ptrdiff_t>(f.display_size(pair)));
+            checks[bench_name(pair, size, ours)] = {true, "ours"};
+            for (const int c : {pixman, sdl2, memcpy_rate}) {
+                checks[bench_name(pair, size, c)] = check_against_ours(c, pair, f, reference);
+            }
+        }
+    }
+
+    for (int size = 0; size < 2; ++size) {
+        for (const Pair& pair : pairs) {
+            for (int c = 0; c < contender_count; ++c) {
+                const std::string name = bench_name(pair, size, c);
+                const auto it = checks.find(name);
+                if (it == checks.end() || !it->second.timed) {
+                    continue;
+                }
+                benchmark::RegisterBenchmark(name.c_str(),
+                                             [=](benchmark::State& state) {
+                                                 Frame& f = frame(size);
+                                                 auto runner = make_runner(c, pair, f);
+                                                 for (auto _ : state) {
+                                                     runner->run();
+                                                     benchmark::ClobberMemory();
+                                                 }
+                                                 state.SetItemsProcessed(state.iterations() *
+                                                                         f.pixels());
+                                             })
                     ->UseRealTime()
                     ->Unit(benchmark::kMicrosecond);
             }
         }
     }
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    print_summary(pairs, reporter);
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    print_summary(pairs, collector, checks);
     benchmark::Shutdown();
     return 0;
 }

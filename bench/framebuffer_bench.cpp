@@ -1,8 +1,17 @@
-// Block copy, fills and the 32-bit blend fill, plain and vector, against the C library's memcpy
-// and memset, on whole frames worked line by line as the screen layer does.
+// The block copy, the byte fill, the span fills and the blend fill a screen installs, against the
+// C library's memcpy and memset of the same bytes, on whole frames worked line by line as the
+// screen layer does, at 1, 2 and 4 bytes a pixel.
+//
+// "installed" is what a screen of that depth really calls: copy_bytes (copy_pixels is the same
+// call), and the drawing context's fill_span after the screen set-up's own selection
+// (select_depth_primitives through context_get) for a screen with the processor's vector routines.
+// The other contenders are the candidates the choice was made from: the SSE2 and AVX2 paths of
+// the span fills (through the vector-level cap), the plain loops, and for the copy and the byte
+// fill the vector loops they once used.
 //
 // Contenders of a group run interleaved (A B C A B C ...) over several rounds on the same
-// buffers; the summary at the end gives each one's median and its ratio to the group's anchor.
+// buffers; the summary gives each one's median time per frame, the spread (fastest and slowest
+// round) and the ratio to the group's anchor, "unresolved" when the two spreads overlap.
 //
 //   framebuffer_bench [--rounds=N] [google benchmark flags]
 
@@ -13,11 +22,17 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 #include "gfx/core/block_ops.h"
+#include "gfx/core/draw_context.h"
 #include "gfx/core/framebuffer.h"
 
 namespace {
@@ -49,54 +64,137 @@ Buffers& buffers_for(const Frame& frame) {
     return all.try_emplace(frame.width, bytes).first->second;
 }
 
+// The span fill a screen of the given bytes per pixel installs for colour, taken from the drawing
+// context after the set-up's own selection. The screen has the processor's vector routines and
+// alpha primitives: an opaque colour (top byte 0xFF) gets the solid fill, a translucent one the
+// blend. Its pixels are never drawn.
+FillSpanFn installed_fill(int bytes_per_pixel, std::uint32_t colour) {
+    static int serial = 2'000'000; // apart from any serial the set-up hands out
+    ScreenState screen;
+    screen.serial = ++serial;
+    framebuffer_set_geometry(screen, 8, 1, bytes_per_pixel * 8);
+    allocate_pages(screen, 1);
+    allocate_dirty_flags(screen);
+    screen.flags = STATE_ALPHA_PRIMITIVES;
+    screen.scanline_size = 1;
+    set_current_screen(&screen);
+    DrawContext& context = context_get();
+    context_pick_primitives(context, colour);
+    const FillSpanFn fill = context.fill_span;
+    set_current_screen(nullptr);
+    return fill;
+}
+
+#if defined(__SSE2__)
+// The vector copy loops the installed copy is measured against: aligned stores, four vectors a
+// step, the rest by memcpy.
+void copy_sse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 64 <= n; i += 64)
+        for (std::size_t k = 0; k < 64; k += 16)
+            _mm_store_si128(reinterpret_cast<__m128i*>(d + i + k),
+                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + k)));
+    std::memcpy(d + i, s + i, n - i);
+}
+[[gnu::target("avx2")]] void copy_avx2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 128 <= n; i += 128)
+        for (std::size_t k = 0; k < 128; k += 32)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i + k),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + k)));
+    std::memcpy(d + i, s + i, n - i);
+}
+#endif
+
 // One line's work: destination line, source line, pixels, line bytes.
 using LineFn = void (*)(std::uint8_t* d, const std::uint8_t* s, int pixels, std::size_t bytes);
 
 struct Contender {
-    const char* name;
-    int bytes_per_pixel;
+    std::string name;
     LineFn line;
+    int level = vector_level_avx2; // the vector-level cap while it runs
 };
 
 struct Group {
-    const char* name;
+    std::string name;
+    int bytes_per_pixel;
     std::vector<Contender> contenders; // the first is the anchor
 };
 
-const std::uint32_t colour = 0x80C06020; // translucent, so that the blends do their work
+constexpr std::uint32_t colour = 0x12345678; // no byte repeats: nothing like a memset
+constexpr std::uint32_t translucent = 0x80C06020; // so that the blends do their work
 
-const std::vector<Group> groups{
-    {"copy",
-     {{"memcpy", 4, [](auto d, auto s, int, std::size_t n) { std::memcpy(d, s, n); }},
-      {"copy_bytes_plain", 4,
-       [](auto d, auto s, int, std::size_t n) { copy_bytes_plain(d, s, n); }},
-      {"copy_bytes_vector", 4,
-       [](auto d, auto s, int, std::size_t n) { copy_bytes_vector(d, s, n); }}}},
-    {"fill_bytes",
-     {{"memset", 1, [](auto d, auto, int, std::size_t n) { std::memset(d, 0x5A, n); }},
-      {"fill_bytes_plain", 1,
-       [](auto d, auto, int, std::size_t n) { fill_bytes_plain(d, 0x5A, n); }},
-      {"fill_bytes_vector", 1,
-       [](auto d, auto, int, std::size_t n) { fill_bytes_vector(d, 0x5A, n); }}}},
-    {"fill16",
-     {{"memset", 2, [](auto d, auto, int, std::size_t n) { std::memset(d, 0x5A, n); }},
-      {"fill16_plain", 2, [](auto d, auto, int p, std::size_t) { fill16_plain(d, colour, p); }},
-      {"fill16_vector", 2, [](auto d, auto, int p, std::size_t) { fill16_vector(d, colour, p); }}}},
-    {"fill32",
-     {{"memset", 4, [](auto d, auto, int, std::size_t n) { std::memset(d, 0x5A, n); }},
-      {"fill32_plain", 4, [](auto d, auto, int p, std::size_t) { fill32_plain(d, colour, p); }},
-      {"fill32_vector", 4, [](auto d, auto, int p, std::size_t) { fill32_vector(d, colour, p); }}}},
-    {"blend32",
-     {{"memset", 4, [](auto d, auto, int, std::size_t n) { std::memset(d, 0x5A, n); }},
-      {"blend_fill32_plain", 4,
-       [](auto d, auto, int p, std::size_t) { blend_fill32_plain(d, colour, p); }},
-      {"blend_fill32_vector", 4,
-       [](auto d, auto, int p, std::size_t) { blend_fill32_vector(d, colour, p); }}}},
-};
+// Set before the benchmarks run; the lines below call through them.
+FillSpanFn installed_span[5];
+FillSpanFn installed_blend;
 
-void run_frame(benchmark::State& state, const Frame* frame, const Contender* contender) {
+std::vector<Group> make_groups() {
+    const LineFn memcpy_line = [](auto d, auto s, int, std::size_t n) { std::memcpy(d, s, n); };
+    const LineFn memset_line = [](auto d, auto, int, std::size_t n) { std::memset(d, 0x5A, n); };
+    std::vector<Group> groups;
+    for (const int size : {1, 2, 4}) {
+        Group copy{"copy " + std::to_string(size * 8), size,
+                   {{"memcpy", memcpy_line},
+                    {"installed", [](auto d, auto s, int, std::size_t n) { copy_bytes(d, s, n); }}}};
+#if defined(__SSE2__)
+        copy.contenders.push_back({"sse2 loop", [](auto d, auto s, int, std::size_t n) {
+                                       copy_sse2(d, s, n);
+                                   }});
+        if (vector_level_detected() >= vector_level_avx2)
+            copy.contenders.push_back({"avx2 loop", [](auto d, auto s, int, std::size_t n) {
+                                           copy_avx2(d, s, n);
+                                       }});
+#endif
+        groups.push_back(copy);
+    }
+    // The byte fill of an 8-bit screen, and the vector span fill's loop on the same bytes.
+    groups.push_back(
+        {"fill 8",
+         1,
+         {{"memset", memset_line},
+          {"installed", [](auto d, auto, int p, std::size_t) { installed_span[1](d, 0x5A, p); }},
+          {"sse2 loop",
+           [](auto d, auto, int, std::size_t n) { fill16_vector(d, 0x5A5A, int(n / 2)); },
+           vector_level_sse2},
+          {"avx2 loop",
+           [](auto d, auto, int, std::size_t n) { fill16_vector(d, 0x5A5A, int(n / 2)); }}}});
+    groups.push_back(
+        {"fill 16",
+         2,
+         {{"memset", memset_line},
+          {"installed", [](auto d, auto, int p, std::size_t) { installed_span[2](d, colour, p); }},
+          {"sse2", [](auto d, auto, int p, std::size_t) { fill16_vector(d, colour, p); },
+           vector_level_sse2},
+          {"plain", [](auto d, auto, int p, std::size_t) { fill16_plain(d, colour, p); }}}});
+    groups.push_back(
+        {"fill 32",
+         4,
+         {{"memset", memset_line},
+          {"installed", [](auto d, auto, int p, std::size_t) { installed_span[4](d, colour, p); }},
+          {"sse2", [](auto d, auto, int p, std::size_t) { fill32_vector(d, colour, p); },
+           vector_level_sse2},
+          {"plain", [](auto d, auto, int p, std::size_t) { fill32_plain(d, colour, p); }}}});
+    groups.push_back(
+        {"blend 32",
+         4,
+         {{"memset", memset_line},
+          {"installed",
+           [](auto d, auto, int p, std::size_t) { installed_blend(d, translucent, p); }},
+          {"plain",
+           [](auto d, auto, int p, std::size_t) { blend_fill32_plain(d, translucent, p); }}}});
+    // Drop the AVX2 candidates on a processor without AVX2: they would time the SSE2 path again.
+    for (Group& group : groups)
+        if (vector_level_detected() < vector_level_avx2)
+            std::erase_if(group.contenders,
+                          [](const Contender& c) { return c.name.find("avx2") == 0; });
+    return groups;
+}
+
+void run_frame(benchmark::State& state, const Frame* frame, const Group* group,
+               const Contender* contender) {
     Buffers& b = buffers_for(*frame);
-    const auto pitch = static_cast<std::size_t>(frame->width) * contender->bytes_per_pixel;
+    const auto pitch = static_cast<std::size_t>(frame->width) * group->bytes_per_pixel;
+    limit_vector_level(contender->level);
     for (auto _ : state) {
         std::uint8_t* d = b.destination.pixels;
         const std::uint8_t* s = b.source.pixels;
@@ -104,15 +202,17 @@ void run_frame(benchmark::State& state, const Frame* frame, const Contender* con
             contender->line(d, s, frame->width, pitch);
         benchmark::ClobberMemory();
     }
+    limit_vector_level(vector_level_avx2);
     const auto pixels = static_cast<std::int64_t>(frame->width) * frame->height;
-    state.SetItemsProcessed(state.iterations() * pixels);
-    state.SetBytesProcessed(state.iterations() * pixels * contender->bytes_per_pixel);
+    state.SetBytesProcessed(state.iterations() * pixels * group->bytes_per_pixel);
 }
 
-// Keeps every run's time per frame, keyed by benchmark name without its round.
-class Collector : public benchmark::ConsoleReporter {
+// Keeps every run's time per frame, keyed by benchmark name without its round; prints nothing
+// per run (the summary is the output).
+class Collector : public benchmark::BenchmarkReporter {
   public:
     std::map<std::string, std::vector<double>> seconds;
+    bool ReportContext(const Context&) override { return true; }
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             std::string name = run.benchmark_name();
@@ -120,20 +220,24 @@ class Collector : public benchmark::ConsoleReporter {
             seconds[name].push_back(run.real_accumulated_time /
                                     static_cast<double>(run.iterations));
         }
-        ConsoleReporter::ReportRuns(runs);
     }
 };
 
-double median(std::vector<double> values) {
+struct Figures {
+    double median, low, high; // seconds per frame: median, fastest and slowest round
+};
+
+Figures figures_of(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    const double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return {median, values.front(), values.back()};
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    int rounds = 7;
+    int rounds = 15;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (std::strncmp(argv[i], "--rounds=", 9) == 0)
@@ -144,38 +248,56 @@ int main(int argc, char** argv) {
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
 
+    force_plain_routines(false);
+    for (const int size : {1, 2, 4})
+        installed_span[size] = installed_fill(size, 0xFF000000u | colour);
+    installed_blend = installed_fill(4, translucent);
+    const std::vector<Group> groups = make_groups();
+
     for (const Frame& frame : frames)
         for (const Group& group : groups)
             for (int round = 0; round < rounds; ++round)
                 for (const Contender& contender : group.contenders) {
-                    const std::string name = std::string(group.name) + "/" + frame.name + "/" +
+                    const std::string name = group.name + "/" + frame.name + "/" +
                                              contender.name + "/round:" + std::to_string(round);
-                    benchmark::RegisterBenchmark(name.c_str(), run_frame, &frame, &contender)
-                        ->MinTime(0.05)
+                    benchmark::RegisterBenchmark(name.c_str(), run_frame, &frame, &group,
+                                                 &contender)
+                        ->MinTime(0.02)
                         ->Unit(benchmark::kMicrosecond);
                 }
 
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
 
-    std::printf("\nMedians of %d interleaved rounds; ratio = anchor's time / contender's time "
-                "(above 1: faster than the anchor)\n",
-                rounds);
-    std::printf("%-10s %-10s %-22s %10s %9s %8s\n", "group", "frame", "contender", "us/frame",
-                "Mpixel/s", "ratio");
+    std::printf("Medians of %d interleaved rounds, microseconds per frame (fastest-slowest round);\n"
+                "ratio = anchor's median time / contender's (above 1: faster than the anchor),\n"
+                "\"unresolved\" when the two spreads overlap. Vector level of this processor: %d "
+                "(0 SSE2, 1 SSSE3, 2 AVX2).\n\n",
+                rounds, vector_level_detected());
+    std::printf("| group | frame | contender | us/frame | spread | GB/s | vs anchor |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
     for (const Frame& frame : frames)
         for (const Group& group : groups) {
-            double anchor = 0;
+            Figures anchor{};
             for (const Contender& contender : group.contenders) {
-                const std::string key =
-                    std::string(group.name) + "/" + frame.name + "/" + contender.name;
-                const auto found = collector.seconds.find(key);
+                const auto found =
+                    collector.seconds.find(group.name + "/" + frame.name + "/" + contender.name);
                 if (found == collector.seconds.end()) continue; // filtered out
-                const double t = median(found->second);
-                if (anchor == 0) anchor = t;
-                std::printf("%-10s %-10s %-22s %10.1f %9.0f %8.2f\n", group.name, frame.name,
-                            contender.name, t * 1e6,
-                            frame.width * static_cast<double>(frame.height) / t / 1e6, anchor / t);
+                const Figures f = figures_of(found->second);
+                const bool is_anchor = &contender == &group.contenders.front();
+                if (is_anchor) anchor = f;
+                char ratio[32] = "anchor";
+                if (!is_anchor && anchor.median > 0) {
+                    const bool overlap = f.low <= anchor.high && anchor.low <= f.high;
+                    std::snprintf(ratio, sizeof ratio, "%.2f%s", anchor.median / f.median,
+                                  overlap ? " unresolved" : "");
+                }
+                const double bytes =
+                    double(frame.width) * frame.height * group.bytes_per_pixel;
+                std::printf("| %s | %s | %s | %.1f | %.1f-%.1f | %.1f | %s |\n",
+                            group.name.c_str(), frame.name, contender.name.c_str(),
+                            f.median * 1e6, f.low * 1e6, f.high * 1e6, bytes / f.median / 1e9,
+                            ratio);
             }
         }
     benchmark::Shutdown();

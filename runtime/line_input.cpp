@@ -101,10 +101,13 @@ class LineEditor {
 
     std::string run() {
         const ConsoleHooks& hooks = console_hooks();
+        // A prompt that filled the view's last cell leaves the screen's wrap deferred. Settled
+        // before the first cursor call (any move_cursor ends the deferral without moving), the
+        // line starts at the start of the next row, where the cursor really stands.
+        settle();
         saved_visibility_ =
             (move_cursor(0, 0, visibility_unchanged) & cursor_shown_bit) != 0 ? 1 : 0;
         move_cursor(0, 0, 0);
-        output_write({});
         visibility_ = mark_ ? 0 : 1;
         move_cursor(0, 0, visibility_);
 
@@ -225,10 +228,13 @@ class LineEditor {
     void print_from(std::size_t from, std::size_t blanks) {
         output_write(std::string_view(line_).substr(from));
         if (blanks > 0) output_write(std::string(blanks, ' '));
-        if (const auto print = console_hooks().print_text) {
-            static constexpr unsigned char nothing = 0;
-            print(&nothing, 0, PRINT_EVEN_EMPTY);
-        }
+        settle();
+    }
+
+    // Ends a deferred wrap, so that the cursor stands where the printed cells end.
+    static void settle() {
+        static constexpr unsigned char nothing = 0;
+        console_hooks().print_text(&nothing, 0, PRINT_EVEN_EMPTY);
     }
 
     // Moves the cursor by cells along the rows, wrapping at the text columns. Never above the

@@ -22,6 +22,7 @@ import struct
 import sys
 
 FONT_DIR = os.path.join("usr", "share", "consolefonts")
+MAP_DIR = os.path.join("usr", "share", "consoletrans")
 CHANGELOG = os.path.join("usr", "share", "doc", "console-data", "changelog.Debian.gz")
 
 AREA_SIZE = 10742
@@ -42,15 +43,29 @@ TELLING_A = {
                0x00, 0x00, 0x00, 0x00]),
 }
 
+# Characters that are empty cells: NUL, space and no-break space (code page 437 positions 0, 32
+# and 255). Every other character has ink.
+BLANK_CHARS = frozenset("\u0000 \u00a0")
+
 # The 8x8 and 8x14 sets are assembled: each code page 437 position comes from the first source
 # that has its character. alt-* fonts are in code page 866 order (437 for 0-127 and 176-223),
 # lat1-* are found through their Unicode table, gr* are in code page 737 order and cp865-* in
-# code page 865 order.
+# code page 865 order. The third field names the package's own map of the font's positions to
+# characters (consoletrans/*.sfm), where it ships one; positions taken by code page are checked
+# against it.
 ASSEMBLED_SOURCES = {
-    8: [("alt-8x8.psf.gz", "cp866"), ("lat1-08.psf.gz", None), ("gr8x8.psf.gz", "cp737"),
-        ("cp865-8x8.psf.gz", "cp865")],
-    14: [("alt-8x14.psf.gz", "cp866"), ("lat1-14.psf.gz", None), ("gr8x14.psf.gz", "cp737"),
-         ("cp865-8x14.psf.gz", "cp865")],
+    8: [("alt-8x8.psf.gz", "cp866", "alt.sfm.gz"), ("lat1-08.psf.gz", None, None),
+        ("gr8x8.psf.gz", "cp737", None), ("cp865-8x8.psf.gz", "cp865", None)],
+    14: [("alt-8x14.psf.gz", "cp866", "alt.sfm.gz"), ("lat1-14.psf.gz", None, None),
+         ("gr8x14.psf.gz", "cp737", None), ("cp865-8x14.psf.gz", "cp865", None)],
+}
+
+# Positions where a source draws something other than its code page's character; they are not
+# taken, so the next source supplies that character.
+NOT_THE_CHARACTER = {
+    # Its code page puts the no-break space at 255; the font draws a visible-space mark there
+    # (an open box in the bottom rows), which would show wherever 255 is printed as a glyph.
+    "alt-8x8.psf.gz": {255},
 }
 # The 8x16 set is taken whole: it is already in code page 437 order.
 WHOLE_SOURCE_16 = "default8x16.psf.gz"
@@ -117,24 +132,64 @@ def reverse_bits(rows):
     return bytes(REVERSED[b] for b in rows)
 
 
-def glyph_finder(font_dir, name, codec):
-    """A function from a character to that font's glyph (PSF bit order), or None."""
+def read_sfm(path):
+    """A screen font map: {position: set of characters}."""
+    chars = {}
+    with gzip.open(path, "rt", encoding="utf-8", errors="replace") as f:
+        for line in f:
+            fields = line.split("#", 1)[0].split()
+            if len(fields) < 2 or not fields[0].startswith("0x"):
+                continue
+            position = int(fields[0], 16)
+            for field in fields[1:]:
+                if field.upper().startswith("U+"):
+                    chars.setdefault(position, set()).add(chr(int(field[2:], 16)))
+    return chars
+
+
+def check_stands_for(name, position, char, glyph, package_map):
+    """Fails unless the glyph at position of the named source can be char: a blank character
+    needs an empty glyph and any other one ink, and where the package maps the font's positions
+    that map must name char there. Below 128 the IBM code pages agree, and the package maps keep
+    the control characters there, so only 128 to 255 are looked up."""
+    check((char in BLANK_CHARS) == (not any(glyph)),
+          f"{name}: position {position} is {'not ' if char in BLANK_CHARS else ''}empty, so it "
+          f"is not U+{ord(char):04X}")
+    if package_map is not None and position >= 128:
+        check(char in package_map.get(position, ()),
+              f"{name}: position {position} is not U+{ord(char):04X} in the package's map")
+
+
+def glyph_finder(font_dir, map_dir, name, codec, map_name):
+    """A function from a character to that font's glyph (PSF bit order), or None. Glyphs taken
+    by code page position are checked to stand for the character asked for."""
     _, glyphs, table = read_psf1(os.path.join(font_dir, name))
+    package_map = read_sfm(os.path.join(map_dir, map_name)) if map_name else None
+    skipped = NOT_THE_CHARACTER.get(name, set())
     index = {}
     if codec is not None:
         for position, char in enumerate(code_page_chars(codec)):
-            index.setdefault(char, position)
+            if position not in skipped:
+                index.setdefault(char, position)
     else:
         check(table is not None, f"{name}: no Unicode table")
         for position, points in enumerate(table):
             for point in points:
                 index.setdefault(chr(point), position)
-    return lambda char: glyphs[index[char]] if char in index else None
+
+    def find(char):
+        if char not in index:
+            return None
+        position = index[char]
+        check_stands_for(name, position, char, glyphs[position],
+                         package_map if codec is not None else None)
+        return glyphs[position]
+    return find
 
 
-def assembled_font(font_dir, height):
-    finders = [(name, glyph_finder(font_dir, name, codec))
-               for name, codec in ASSEMBLED_SOURCES[height]]
+def assembled_font(font_dir, map_dir, height):
+    finders = [(name, glyph_finder(font_dir, map_dir, name, codec, map_name))
+               for name, codec, map_name in ASSEMBLED_SOURCES[height]]
     counts = {name: 0 for name, _ in finders}
     out = bytearray()
     for position, char in enumerate(CP437):
@@ -325,10 +380,11 @@ def main(argv):
     output = argv[2] if len(argv) == 3 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "gfx", "core", "builtin_packed_data.cpp")
     font_dir = os.path.join(root, FONT_DIR)
+    map_dir = os.path.join(root, MAP_DIR)
     try:
         check(os.path.isdir(font_dir), f"{font_dir}: no such folder (unpack console-data there)")
-        font8 = assembled_font(font_dir, 8)
-        font14 = assembled_font(font_dir, 14)
+        font8 = assembled_font(font_dir, map_dir, 8)
+        font14 = assembled_font(font_dir, map_dir, 14)
         font16, source16 = whole_font_16(font_dir)
         area = font8 + font14 + font16 + b"".join(palettes())
         check(len(area) == AREA_SIZE, f"area is {len(area)} bytes, not {AREA_SIZE}")
@@ -345,6 +401,8 @@ def main(argv):
             check(glyph(65) == TELLING_A[height], f"8x{height}: glyph 65 is not capital A")
             check(glyph(219) == b"\xff" * height, f"8x{height}: glyph 219 is not a full block")
             check(any(glyph(1)), f"8x{height}: glyph 1 is empty")
+            for blank in (0, 32, 255):
+                check(not any(glyph(blank)), f"8x{height}: glyph {blank} is not empty")
             if source is not None:
                 check(reverse_bits(font) == source, f"8x{height}: differs from {WHOLE_SOURCE_16}")
             offset += len(font)

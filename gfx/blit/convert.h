@@ -27,9 +27,9 @@ using ConverterTable = std::array<ConvertFn, converter_table_size>;
 
 // The members that work on any geometry.
 extern const ConverterTable converter_table_plain;
-// Vector members (SSE2, with SSSE3 and AVX2 paths where the processor has them). They give the
-// plain members' output and are selected only for lines that are a multiple of 4 pixels and one
-// display line per framebuffer line. Builds for processors without SSE2 hold the plain members.
+// Vector members (SSE2, with SSSE3 and AVX2 paths where vector_level allows). They give the plain
+// members' output and are selected only for lines that are a multiple of 4 pixels and one display
+// line per framebuffer line. Builds for processors without SSE2 hold the plain members.
 extern const ConverterTable converter_table_mmx;
 
 // Byte-for-byte copy of each dirty line (pitch bytes): same format on both sides.
@@ -84,22 +84,12 @@ void convert_32_to_16_bl_mmx(void* destination, std::int32_t destination_pitch);
 void convert_32_to_24_bl_mmx(void* destination, std::int32_t destination_pitch);
 
 // Picks the converter for the open screen's framebuffer and a display of display_depth (8, 15,
-// 16, 24 or 32) in the given channel order, and refills the expansion tables for that order. The
+// 16, 24 or 32) in the given channel order, and makes the expansion tables of that order the ones
+// the 16-bit to 24- and 32-bit members use (constant data of the converters, one set per order). The
 // vector table serves when the screen has STATE_HAS_MMX, scanline_size 1 and a width that is a
 // multiple of 4. A palettised framebuffer on an 8-bit display gets convert_copy whatever the
 // order. Returns nullptr for a pair without a converter (a 16- or 32-bit framebuffer on an 8-bit
-// display, an unknown depth on either side), with no screen open, or when the expansion tables
-// cannot be allocated.
+// display, an unknown depth on either side) and with no screen open.
 ConvertFn select_converter(int display_depth, bool red_low);
-
-// The expansion tables of the 16-bit sources (2 * 256 entries of 32 bits, 2048 bytes). Screen
-// set-up allocates them with the screen and frees them when it closes; select_converter allocates
-// them itself when set-up has not. Allocate returns false when no memory could be had.
-bool convert_tables_allocate();
-void convert_tables_free();
-
-// Test and benchmark seam: the highest vector extension the vector members may use, 0 for SSE2
-// only, 1 up to SSSE3, 2 up to AVX2 (the default: whatever the processor has).
-void convert_limit_vector_level(int level);
 
 } // namespace zered

@@ -23,8 +23,8 @@ static_assert(sizeof(ExpandTables) == 2048);
 // What a line converter reads besides the source pixels.
 struct LineInput {
     const std::uint32_t* palette; // device_palette, or a table of display pixels built from it
-    const ExpandTables* expand;   // nullptr before the first select_converter
-    bool expand_red_low;          // the order expand was filled for
+    const ExpandTables* expand;   // the expansion tables of the order last selected
+    bool expand_red_low;          // that order
     std::int32_t line_bytes;      // the framebuffer's pitch
 };
 
@@ -32,8 +32,9 @@ struct LineInput {
 using LineFn = void (*)(std::uint8_t* destination, const std::uint8_t* source, int width,
                         const LineInput& input);
 
-// The current expansion tables (nullptr until allocated) and the order they were filled for.
-const ExpandTables* expand_tables();
+// The expansion tables of the order select_converter was last asked for (blue-low before the
+// first call), and that order.
+const ExpandTables& expand_tables();
 bool expand_tables_red_low();
 
 // What every member needs from the open screen to run fn over its dirty lines.
@@ -42,10 +43,8 @@ LineInput line_input(const ScreenState& screen);
 // d / scanline_size is dirty. Nothing happens for an empty screen.
 void convert_dirty_lines(const ScreenState& screen, void* destination,
                          std::int32_t destination_pitch, LineFn fn, const LineInput& input);
-// The common member body: the open screen, if any, with its own input. Members that need the
-// expansion tables do nothing until they exist.
+// The common member body: the open screen, if any, with its own input.
 void convert_open_screen(void* destination, std::int32_t destination_pitch, LineFn fn);
-void convert_open_screen_expanding(void* destination, std::int32_t destination_pitch, LineFn fn);
 
 // Unaligned little-endian access to pixel memory.
 inline std::uint32_t load16(const std::uint8_t* p) {

@@ -9,7 +9,7 @@
 namespace zered {
 
 LineInput line_input(const ScreenState& screen) {
-    return {screen.device_palette.data(), expand_tables(), expand_tables_red_low(), screen.pitch};
+    return {screen.device_palette.data(), &expand_tables(), expand_tables_red_low(), screen.pitch};
 }
 
 namespace {
@@ -61,12 +61,6 @@ void convert_dirty_lines(const ScreenState& screen, void* destination,
 void convert_open_screen(void* destination, std::int32_t destination_pitch, LineFn fn) {
     if (const ScreenState* screen = current_screen()) {
         convert_dirty_lines(*screen, destination, destination_pitch, fn, line_input(*screen));
-    }
-}
-
-void convert_open_screen_expanding(void* destination, std::int32_t destination_pitch, LineFn fn) {
-    if (expand_tables() != nullptr) {
-        convert_open_screen(destination, destination_pitch, fn);
     }
 }
 
@@ -165,10 +159,10 @@ void convert_16_to_15_bl(void* d, std::int32_t p) {
     convert_open_screen(d, p, rgb16_line<rgb16_to_15_bl>);
 }
 void convert_16_to_24(void* d, std::int32_t p) {
-    convert_open_screen_expanding(d, p, rgb16_expand_line<24>);
+    convert_open_screen(d, p, rgb16_expand_line<24>);
 }
 void convert_16_to_32(void* d, std::int32_t p) {
-    convert_open_screen_expanding(d, p, rgb16_expand_line<32>);
+    convert_open_screen(d, p, rgb16_expand_line<32>);
 }
 
 } // namespace zered

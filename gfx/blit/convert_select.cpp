@@ -1,7 +1,6 @@
 // The converter tables, the expansion tables of the 16-bit sources and the choice of a converter
 // for a pair of formats.
-#include <memory>
-#include <new>
+#include <atomic>
 
 #include "gfx/blit/convert.h"
 #include "gfx/blit/convert_lines.h"
@@ -10,22 +9,11 @@ namespace zered {
 
 namespace {
 
-// One set of expansion tables for the one open screen. select_converter refills them on the
-// driver's starting thread before any conversion; converters only read them.
-struct ExpandState {
-    std::unique_ptr<ExpandTables> tables;
-    bool red_low = false;
-};
-
-ExpandState& expand_state() {
-    static ExpandState state;
-    return state;
-}
-
 // A 5-bit field becomes the top 5 bits of its byte and the 6-bit green the top 6; the low bits
 // stay zero. The index is the low byte of a pixel for expand16_low, its high byte for
 // expand16_high. Green straddles the two bytes and lands in byte 1 for either order.
-void fill_expand_tables(ExpandTables& tables, bool red_low) {
+constexpr ExpandTables make_expand_tables(bool red_low) {
+    ExpandTables tables{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         if (red_low) {
             tables.expand16_low[i] = ((i & 0xE0) << 5) | ((i & 0x1F) << 19);
@@ -35,7 +23,14 @@ void fill_expand_tables(ExpandTables& tables, bool red_low) {
             tables.expand16_high[i] = ((i & 0xF8) << 16) | ((i << 13) & 0xFFFF);
         }
     }
+    return tables;
 }
+
+// The expansion tables of both orders are constant data of the converters; select_converter
+// only records which order the display it was last asked for wants. Only one screen is open at a
+// time, and a driver selects on its starting thread before it converts anything.
+constexpr ExpandTables expand_tables_of[2] = {make_expand_tables(false), make_expand_tables(true)};
+std::atomic<bool> expand_red_low{false};
 
 // Position of a display depth within a source group of the tables, or -1.
 int display_index(int display_depth) {
@@ -55,23 +50,11 @@ int display_index(int display_depth) {
 
 } // namespace
 
-const ExpandTables* expand_tables() {
-    return expand_state().tables.get();
+const ExpandTables& expand_tables() {
+    return expand_tables_of[expand_tables_red_low()];
 }
 bool expand_tables_red_low() {
-    return expand_state().red_low;
-}
-
-bool convert_tables_allocate() {
-    ExpandState& state = expand_state();
-    if (!state.tables) {
-        state.tables.reset(new (std::nothrow) ExpandTables{});
-    }
-    return state.tables != nullptr;
-}
-
-void convert_tables_free() {
-    expand_state().tables.reset();
+    return expand_red_low.load(std::memory_order_relaxed);
 }
 
 const ConverterTable converter_table_plain = {
@@ -100,12 +83,10 @@ const ConverterTable converter_table_mmx = converter_table_plain;
 
 ConvertFn select_converter(int display_depth, bool red_low) {
     const ScreenState* screen = current_screen();
-    if (screen == nullptr || !convert_tables_allocate()) {
+    if (screen == nullptr) {
         return nullptr;
     }
-    ExpandState& state = expand_state();
-    fill_expand_tables(*state.tables, red_low);
-    state.red_low = red_low;
+    expand_red_low.store(red_low, std::memory_order_relaxed);
 
     const bool vector = (screen->flags & STATE_HAS_MMX) != 0 && screen->scanline_size == 1 &&
                         screen->width % 4 == 0;

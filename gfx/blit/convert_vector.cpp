@@ -4,11 +4,10 @@
 // through the plain line converter, so any width still converts completely.
 #include "gfx/blit/convert.h"
 #include "gfx/blit/convert_lines.h"
+#include "gfx/core/block_ops.h"
 
 #if defined(__SSE2__)
 
-#include <algorithm>
-#include <atomic>
 #include <type_traits>
 
 #include <immintrin.h>
@@ -16,31 +15,6 @@
 namespace zered {
 
 namespace {
-
-// Highest extension the members may use: 0 SSE2, 1 SSSE3, 2 AVX2.
-constexpr int level_sse2 = 0;
-constexpr int level_ssse3 = 1;
-constexpr int level_avx2 = 2;
-
-std::atomic<int>& level_limit() {
-    static std::atomic<int> limit{level_avx2};
-    return limit;
-}
-
-int detected_level() {
-    static const int level = [] {
-        __builtin_cpu_init();
-        if (__builtin_cpu_supports("avx2")) {
-            return level_avx2;
-        }
-        return __builtin_cpu_supports("ssse3") ? level_ssse3 : level_sse2;
-    }();
-    return level;
-}
-
-int vector_level() {
-    return std::min(detected_level(), level_limit().load(std::memory_order_relaxed));
-}
 
 __m128i load128(const std::uint8_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -116,12 +90,12 @@ void run_vector(void* destination, std::int32_t destination_pitch) {
     const int level = vector_level();
     LineFn line = line_sse2<Sse2>;
     if constexpr (!std::is_same_v<Sse2, Ssse3>) {
-        if (level >= level_ssse3) {
+        if (level >= vector_level_ssse3) {
             line = line_ssse3<Ssse3>;
         }
     }
     if constexpr (!std::is_same_v<Ssse3, Avx2>) {
-        if (level >= level_avx2) {
+        if (level >= vector_level_avx2) {
             line = line_avx2<Avx2>;
         }
     }
@@ -438,12 +412,9 @@ void run_palette(void* destination, std::int32_t destination_pitch) {
 }
 
 // The 16-bit to 24- and 32-bit members serve both orders: the order is the one the expansion
-// tables were last filled for.
+// tables were last selected for.
 template <template <bool> class Sse2, template <bool> class Ssse3 = Sse2>
 void run_expanding(void* destination, std::int32_t destination_pitch) {
-    if (expand_tables() == nullptr) {
-        return;
-    }
     if (expand_tables_red_low()) {
         run_vector<Sse2<true>, Ssse3<true>>(destination, destination_pitch);
     } else {
@@ -452,10 +423,6 @@ void run_expanding(void* destination, std::int32_t destination_pitch) {
 }
 
 } // namespace
-
-void convert_limit_vector_level(int level) {
-    level_limit().store(level, std::memory_order_relaxed);
-}
 
 void convert_pal_to_15_rl_mmx(void* d, std::int32_t p) {
     run_palette<15, false>(d, p);
@@ -523,15 +490,6 @@ void convert_32_to_24_bl_mmx(void* d, std::int32_t p) {
 void convert_32_to_32_rl_mmx(void* d, std::int32_t p) {
     run_vector<Rgb32SwapKernel, Rgb32SwapKernelSsse3>(d, p);
 }
-
-} // namespace zered
-
-#else
-
-namespace zered {
-
-// Without SSE2 the vector table holds the plain members; there is nothing to limit.
-void convert_limit_vector_level(int) {}
 
 } // namespace zered
 

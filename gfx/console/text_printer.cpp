@@ -61,7 +61,11 @@ class Printer {
     }
 
   private:
+    // Draws the pending bytes. With none pending nothing happens: in particular a cursor
+    // movement before it stays marked, so a backspace that cannot move does not lose the scroll
+    // a line feed before it still owes.
     void write_out() {
+        if (count_ == 0) return;
         int done = 0;
         while (done < count_) {
             if (window_.x < window_.left || window_.x > window_.right) {

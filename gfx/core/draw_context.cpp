@@ -142,7 +142,7 @@ void select_depth_primitives(int bytes_per_pixel) {
             screen->flags &= ~STATE_HAS_MMX;
     }
     const int size = bytes_per_pixel == 1 || bytes_per_pixel == 2 ? bytes_per_pixel : 4;
-    install_block_routines(vector, size);
+    set_copy_pixel_size(size);
     installed() = primitives_for(size, vector, screen && (screen->flags & STATE_ALPHA_PRIMITIVES));
 }
 

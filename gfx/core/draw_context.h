@@ -76,8 +76,8 @@ void context_point_at_work_page(DrawContext& context, const ScreenState& screen)
 void context_pick_primitives(DrawContext& context, std::uint32_t colour);
 
 // Installs the process-wide routines for a pixel size (1, 2, or 4 for any other value): the
-// vector copy_bytes and fill_bytes when the processor has MMX (and STATE_HAS_MMX on the open
-// screen; cleared without), else the C library's; copy_pixels' pixel size; the solid and blending
+// vector span fills and blends when the processor has MMX (and STATE_HAS_MMX on the open screen;
+// cleared without), else the plain ones; copy_pixels' pixel size; the solid and blending
 // primitives that context_pick_primitives hands out. Blending exists only at 4 bytes per pixel on
 // a screen with STATE_ALPHA_PRIMITIVES; everywhere else the blending slots hold the solid ones.
 void select_depth_primitives(int bytes_per_pixel);

@@ -17,21 +17,25 @@ inline constexpr std::size_t page_slack = 18;
 
 } // namespace
 
+int depth_bytes_per_pixel(int depth) {
+    if (depth == 15 || depth == 16) return 2;
+    if (depth == 24 || depth == 32) return 4;
+    return (depth + 7) / 8;
+}
+
 void framebuffer_set_geometry(ScreenState& screen, int width, int height, int depth) {
     screen.width = width;
     screen.height = height;
-    if (depth == 15 || depth == 16) {
+    screen.bytes_per_pixel = depth_bytes_per_pixel(depth);
+    if (screen.bytes_per_pixel == 2) {
         screen.depth = 16;
         screen.colour_mask = 0xFFFFu;
-        screen.bytes_per_pixel = 2;
-    } else if (depth == 24 || depth == 32) {
+    } else if (screen.bytes_per_pixel == 4) {
         screen.depth = 32;
         screen.colour_mask = 0xFFFFFFFFu;
-        screen.bytes_per_pixel = 4;
     } else {
         screen.depth = depth;
         screen.colour_mask = (1u << depth) - 1;
-        screen.bytes_per_pixel = (depth + 7) / 8;
     }
     screen.pitch = width * screen.bytes_per_pixel;
 }

@@ -15,10 +15,15 @@ namespace zered {
 
 inline constexpr std::size_t page_alignment = 16;
 
+// Bytes per pixel of a requested depth: 2 for 15 and 16, 4 for 24 and 32, (depth + 7) / 8 for
+// any other.
+int depth_bytes_per_pixel(int depth);
+
 // Sets depth, bytes_per_pixel, colour_mask and pitch for a requested depth, and width and height.
 // 15 and 16 become 16 (2 bytes, mask 0xFFFF); 24 and 32 become 32 (4 bytes, mask 0xFFFFFFFF); any
 // other depth keeps its value with mask (1 << depth) - 1 and (depth + 7) / 8 bytes. Callers check
-// the depth (1, 2, 4, 8, 15, 16, 24 or 32) and the size (positive) beforehand.
+// the depth (1, 2, 4, 8, 15, 16, 24 or 32) and the size (positive, and a pitch that fits an int)
+// beforehand.
 void framebuffer_set_geometry(ScreenState& screen, int width, int height, int depth);
 
 // One zeroed page buffer of bytes bytes whose pixels start on a 16-byte boundary. The storage is

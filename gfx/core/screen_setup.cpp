@@ -144,6 +144,8 @@ bool same_name(const char* a, const char* b) {
     return *a == *b;
 }
 
+// Computed in 64 bits from the request alone, before any size is stored: a line, a page, all
+// pages and the dirty flags must each fit max_screen_bytes.
 bool page_sizes_fit(int width, int height, int bytes_per_pixel, int scanline_size, int pages) {
     const std::uint64_t page = static_cast<std::uint64_t>(width) *
                                static_cast<std::uint64_t>(bytes_per_pixel) *
@@ -158,7 +160,9 @@ bool page_sizes_fit(int width, int height, int bytes_per_pixel, int scanline_siz
 // memory cannot be had. Nothing of it is visible until the caller installs it.
 std::unique_ptr<ScreenState> build_screen(const ModeRequest& request, int depth) {
     if (request.width <= 0 || request.height <= 0 || request.scanline_size <= 0 ||
-        request.pages <= 0)
+        request.pages <= 0 ||
+        !page_sizes_fit(request.width, request.height, depth_bytes_per_pixel(depth),
+                        request.scanline_size, request.pages))
         return nullptr;
     try {
         auto screen = std::make_unique<ScreenState>();
@@ -167,9 +171,6 @@ std::unique_ptr<ScreenState> build_screen(const ModeRequest& request, int depth)
         screen->scanline_size = request.scanline_size;
         screen->font = request.font >= 0 ? builtin_font(request.font) : nullptr;
         framebuffer_set_geometry(*screen, request.width, request.height, depth);
-        if (!page_sizes_fit(request.width, request.height, screen->bytes_per_pixel,
-                            request.scanline_size, request.pages))
-            return nullptr;
         allocate_pages(*screen, request.pages);
         allocate_dirty_flags(*screen);
         screen->serial = state().next_serial++;

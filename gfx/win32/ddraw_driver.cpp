@@ -253,7 +253,7 @@ int ddraw_setup_window() {
     DWORD frequency = 0;
     ScreenState* screen = current_screen();
     if (SUCCEEDED(dd.direct_draw->GetMonitorFrequency(&frequency)) && screen)
-        screen->refresh_rate = static_cast<int>(frequency);
+        screen->refresh_rate = known_refresh_rate(static_cast<int>(frequency));
     if (!dd.vsync_event) dd.vsync_event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (set_up_keyboard() != 0) return -1;
     // New surfaces hold nothing of the picture yet.
@@ -516,6 +516,15 @@ DDrawStatus ddraw_status() {
                              dd.display.red_low, dd.vertical_offset, !dd.fullscreen_surfaces};
     window_unlock();
     return status;
+}
+
+IDirectDrawSurface* ddraw_exchange_primary(IDirectDrawSurface* surface) {
+    window_lock();
+    IDirectDrawSurface* previous = dd.primary;
+    if (dd.draw_surface == dd.primary) dd.draw_surface = surface;
+    dd.primary = surface;
+    window_unlock();
+    return previous;
 }
 
 const DisplayDriver ddraw_driver{

@@ -8,6 +8,8 @@
 
 #include "gfx/core/display_driver.h"
 
+struct IDirectDrawSurface;
+
 namespace zered {
 
 extern const DisplayDriver ddraw_driver;
@@ -22,5 +24,10 @@ struct DDrawStatus {
     bool windowed = false;
 };
 DDrawStatus ddraw_status();
+
+// For tests: puts surface in the place of the primary surface (and of the surface the converter
+// writes, where that is the primary) and returns the one it replaces, whose reference passes to
+// the caller; the driver takes over the caller's reference to surface.
+IDirectDrawSurface* ddraw_exchange_primary(IDirectDrawSurface* surface);
 
 } // namespace zered

@@ -182,9 +182,7 @@ int gdi_setup_window() {
     if (!make_bitmap_info() || !make_conversion(*screen)) return -1;
 
     const HDC dc = ::GetDC(ws.window);
-    // 0 and 1 both mean "the hardware's default": unknown.
-    const int refresh = ::GetDeviceCaps(dc, VREFRESH);
-    screen->refresh_rate = refresh > 1 ? refresh : 0;
+    screen->refresh_rate = known_refresh_rate(::GetDeviceCaps(dc, VREFRESH));
     make_palette();
     ::ReleaseDC(ws.window, dc);
     return 0;

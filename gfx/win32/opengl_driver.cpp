@@ -165,7 +165,10 @@ int opengl_setup_window() {
     WindowState& ws = window_state();
     MONITORINFOEXA monitor;
     const bool monitor_known = window_monitor_info(monitor);
-    auto style = static_cast<DWORD>(::GetWindowLongA(ws.window, GWL_STYLE));
+    // The maximise box has made the window zoomed by the time it asks for full screen; a zoomed
+    // window would answer the placement below with another maximised size message, and a restore
+    // later would move it to a windowed place while it is full screen.
+    auto style = static_cast<DWORD>(::GetWindowLongA(ws.window, GWL_STYLE)) & ~DWORD{WS_MAXIMIZE};
     UINT placement = windowed_placement;
     int x = 0, y = 0, width = ws.width, height = ws.height;
     if (ws.flags & MODE_FULLSCREEN) {
@@ -200,7 +203,7 @@ int opengl_setup_window() {
     // Without a device context yet (the first set-up) this reads 0: the retrace wait then
     // assumes 60 Hz until a switch reads the rate again.
     if (ScreenState* screen = current_screen())
-        screen->refresh_rate = ::GetDeviceCaps(gl.gl_dc, VREFRESH);
+        screen->refresh_rate = known_refresh_rate(::GetDeviceCaps(gl.gl_dc, VREFRESH));
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "gfx/console/key_tables.h"
+#include "gfx/core/ddraw_modes.h"
 #include "gfx/core/display_driver.h"
 
 namespace zered {
@@ -235,7 +236,7 @@ void refresh_key_states() {
     for (const VirtualKeyRow& row : virtual_key_table()) {
         if (row.scan_code >= key_state_size) continue;
         const bool held = down(row.primary) || (row.secondary != 0 && down(row.secondary));
-        screen->key_state[row.scan_code] = held ? 1 : 0;
+        store_key_state(screen->key_state[row.scan_code], held);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "gfx/console/key_buffer.h"
 #include "gfx/console/key_layout.h"
 #include "gfx/console/key_translate.h"
+#include "gfx/core/ddraw_modes.h"
 #include "gfx/core/framebuffer.h"
 #include "gfx/core/palette.h"
 #include "gfx/win32/window.h"
@@ -219,7 +220,9 @@ LRESULT activation(HWND window, WPARAM wparam) {
     if (!(ws.flags & MODE_OPENGL) && (ws.flags & MODE_HIGH_PRIORITY))
         ::SetThreadPriority(::GetCurrentThread(),
                             ws.active ? THREAD_PRIORITY_ABOVE_NORMAL : THREAD_PRIORITY_NORMAL);
-    if (ScreenState* screen = current_screen()) screen->key_state.fill(0);
+    if (ScreenState* screen = current_screen())
+        for (std::uint8_t& entry : screen->key_state)
+            store_key_state(entry, false);
     ps.buttons = 0;
     mark_screen_dirty();
     if (!ws.active && ps.tracking) {
@@ -243,6 +246,10 @@ LRESULT activation(HWND window, WPARAM wparam) {
     return 0;
 }
 
+// True while toggle_full_screen runs the driver's hooks. The window's own thread is the only one
+// that switches, so a plain flag serves.
+bool switching = false;
+
 // Alt+Enter or maximise: the driver rebuilds its window for the other mode, and falls back to
 // the mode it had when that fails.
 LRESULT toggle_full_screen(HWND window) {
@@ -254,6 +261,7 @@ LRESULT toggle_full_screen(HWND window) {
                      ? ws.entry.MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
                      : nullptr;
     if (ws.clip_cursor) ::ClipCursor(nullptr);
+    switching = true;
     ws.window_teardown_hook();
     ws.flags ^= MODE_FULLSCREEN;
     if (ws.window_setup_hook() != 0) {
@@ -261,6 +269,7 @@ LRESULT toggle_full_screen(HWND window) {
         ws.flags ^= MODE_FULLSCREEN;
         ws.window_setup_hook();
     }
+    switching = false;
     // A new display surface starts without the program's colours.
     palette_resend();
     mark_screen_dirty();
@@ -320,7 +329,9 @@ LRESULT CALLBACK handle_window_message(HWND window, UINT message, WPARAM wparam,
             return toggle_full_screen(window);
         return translate_key_message(message, wparam, lparam, event) ? tail() : 0;
     case WM_SIZE:
-        if (ws.active && wparam == SIZE_MAXIMIZED) return toggle_full_screen(window);
+        // The hooks re-style and move a window that may still be zoomed; its size messages are
+        // the switch's own, not a request for another one.
+        if (ws.active && wparam == SIZE_MAXIMIZED && !switching) return toggle_full_screen(window);
         return default_handling();
     case WM_CHAR:
         character_message(wparam, lparam);

@@ -152,3 +152,20 @@ e2e_visible_windows() {
     fi
     xdotool search --onlyvisible --name '.' 2>/dev/null | wc -l
 }
+
+# e2e_expect_usage ARG...: run with ARG... where no window can be shown (DISPLAY unset), the
+# program prints the usage text and ends with exit code 0.
+e2e_expect_usage() {
+    local expected='drivenudge: a keep-awake tool for your disks
+(md $drivenudge.tmp / rd $drivenudge.tmp)
+  usage   : drivenudge drive_letter(s)
+  example : drivenudge cdefxy
+
+hit anykey to close window'
+    e2e_run_for 30 "$@"
+    [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS for arguments: $*"
+    local got
+    got=$(tr -d '\r' <"$E2E_WORK/out")
+    [ "$got" = "$expected" ] || e2e_fail "for arguments '$*' the output was:
+$got"
+}

@@ -1,8 +1,10 @@
 #include "gfx/blit/convert.h"
+#include "gfx/core/block_ops.h"
 #include "gfx/core/screen_state.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <random>
@@ -60,22 +62,34 @@ struct TestScreen {
         for (auto& entry : state.device_palette) {
             entry = random() & 0xFFFFFF;
         }
+        // Any non-zero flag means dirty, not only 1.
         for (int line = 0; line < state.height; ++line) {
-            state.dirty[static_cast<std::size_t>(line)] = random() % 3 == 0 ? 0 : 1;
+            state.dirty[static_cast<std::size_t>(line)] =
+                random() % 3 == 0 ? 0 : static_cast<std::uint8_t>(1 + random() % 255);
         }
     }
 };
 
 // Runs fn into a destination of untouched bytes whose lines are by default 8 bytes longer than
-// the converted pixels, so that a write past the end of a line shows.
+// the converted pixels, so that a write past the end of a line shows. A bottom-up destination
+// (display line 0 last in memory, a negative pitch) comes back with its lines in top-down order.
 std::vector<std::uint8_t> run(ConvertFn fn, const TestScreen& screen, int bytes_per_pixel,
-                              int padding = 8) {
+                              int padding = 8, bool bottom_up = false) {
     const int pitch = screen.state.width * bytes_per_pixel + padding;
-    std::vector<std::uint8_t> out(
-        static_cast<std::size_t>(pitch * screen.state.height * screen.state.scanline_size),
-        untouched);
+    const int lines = screen.state.height * screen.state.scanline_size;
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(pitch * lines), untouched);
     const std::vector<std::uint8_t> dirty = screen.state.dirty;
-    fn(out.data(), pitch);
+    if (!bottom_up) {
+        fn(out.data(), pitch);
+    } else if (lines > 0) {
+        fn(out.data() + static_cast<std::ptrdiff_t>(pitch) * (lines - 1), -pitch);
+        std::vector<std::uint8_t> flipped(out.size());
+        for (int d = 0; d < lines; ++d) {
+            std::copy_n(out.begin() + static_cast<std::ptrdiff_t>(pitch) * (lines - 1 - d), pitch,
+                        flipped.begin() + static_cast<std::ptrdiff_t>(pitch) * d);
+        }
+        out = flipped;
+    }
     EXPECT_EQ(dirty, screen.state.dirty) << "converters leave the dirty flags alone";
     return out;
 }
@@ -294,31 +308,40 @@ TEST(Convert, SelectionFollowsDepthsOrderAndGeometry) {
 
 // Every vector member against the plain member of the same index, for each vector extension the
 // processor has, on random pixels and random dirty lines.
-TEST(Convert, VectorMembersMatchPlainMembers) {
+class ConvertAtLevel : public testing::TestWithParam<int> {
+  protected:
+    void SetUp() override {
+        if (GetParam() > vector_level_detected()) {
+            GTEST_SKIP() << "the processor lacks vector level " << GetParam();
+        }
+        limit_vector_level(GetParam());
+    }
+    void TearDown() override { limit_vector_level(vector_level_avx2); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Levels, ConvertAtLevel,
+                         testing::Values(vector_level_sse2, vector_level_ssse3, vector_level_avx2));
+
+TEST_P(ConvertAtLevel, VectorMembersMatchPlainMembers) {
     std::mt19937 random(1234);
     std::vector<int> widths;
     for (int w = 4; w <= 64; w += 4) {
         widths.push_back(w);
     }
     widths.insert(widths.end(), {320, 324, 640, 1920});
-    for (int level = 0; level <= 2; ++level) {
-        convert_limit_vector_level(level);
-        for (int index = 0; index < converter_table_size; ++index) {
-            const int bytes = display_bytes(display_depths[index % 4]);
-            for (const int width : widths) {
-                TestScreen screen(source_depth(index), width, 3);
-                screen.randomise(random);
-                ASSERT_NE(select_converter(display_depths[index % 4], index < 12), nullptr);
-                std::vector<std::uint8_t> plain = run(converter_table_plain[index], screen, bytes);
-                std::vector<std::uint8_t> vector = run(converter_table_mmx[index], screen, bytes);
-                mask_free_bits(plain, index, width * bytes);
-                mask_free_bits(vector, index, width * bytes);
-                ASSERT_EQ(plain, vector)
-                    << "index " << index << " width " << width << " level " << level;
-            }
+    for (int index = 0; index < converter_table_size; ++index) {
+        const int bytes = display_bytes(display_depths[index % 4]);
+        for (const int width : widths) {
+            TestScreen screen(source_depth(index), width, 3);
+            screen.randomise(random);
+            ASSERT_NE(select_converter(display_depths[index % 4], index < 12), nullptr);
+            std::vector<std::uint8_t> plain = run(converter_table_plain[index], screen, bytes);
+            std::vector<std::uint8_t> vector = run(converter_table_mmx[index], screen, bytes);
+            mask_free_bits(plain, index, width * bytes);
+            mask_free_bits(vector, index, width * bytes);
+            ASSERT_EQ(plain, vector) << "index " << index << " width " << width;
         }
     }
-    convert_limit_vector_level(2);
 }
 
 // The plain members against the formulas, on widths that leave every kind of remainder, with
@@ -326,7 +349,7 @@ TEST(Convert, VectorMembersMatchPlainMembers) {
 TEST(Convert, PlainMembersFollowTheFormulas) {
     std::mt19937 random(99);
     for (const int scanline_size : {1, 2}) {
-        for (int width = 1; width <= 17; width += 2) {
+        for (int width = 1; width <= 18; ++width) {
             for (int index = 0; index < converter_table_size; ++index) {
                 const int bytes = display_bytes(display_depths[index % 4]);
                 TestScreen screen(source_depth(index), width, 4, scanline_size);
@@ -356,6 +379,34 @@ TEST(Convert, PlainMembersFollowTheFormulas) {
             };
             EXPECT_EQ(run(convert_32_clear_top, rgb, 4), reference(rgb, 4, clear, 0));
         }
+    }
+}
+
+// A bottom-up display (negative pitch, the destination at its last line) gets the same lines as
+// a top-down one, for every member of both tables, the copy with its whole-run path and the
+// shaped-window converter.
+TEST(Convert, BottomUpDisplaysGetTheSameLines) {
+    std::mt19937 random(5);
+    for (const int scanline_size : {1, 2}) {
+        for (int index = 0; index < converter_table_size; ++index) {
+            const int bytes = display_bytes(display_depths[index % 4]);
+            for (const ConvertFn fn : {converter_table_plain[index], converter_table_mmx[index]}) {
+                TestScreen screen(source_depth(index), 20, 5, scanline_size);
+                screen.randomise(random);
+                ASSERT_NE(select_converter(display_depths[index % 4], index < 12), nullptr);
+                EXPECT_EQ(run(fn, screen, bytes, 8, true), run(fn, screen, bytes, 8))
+                    << "index " << index << " scanline_size " << scanline_size;
+            }
+        }
+        TestScreen indexed(8, 20, 5, scanline_size);
+        indexed.randomise(random);
+        for (const int padding : {0, 8}) {
+            EXPECT_EQ(run(convert_copy, indexed, 1, padding, true),
+                      run(convert_copy, indexed, 1, padding));
+        }
+        TestScreen rgb(32, 20, 5, scanline_size);
+        rgb.randomise(random);
+        EXPECT_EQ(run(convert_32_clear_top, rgb, 4, 8, true), run(convert_32_clear_top, rgb, 4, 8));
     }
 }
 

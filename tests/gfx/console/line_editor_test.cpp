@@ -140,6 +140,15 @@ TEST_F(LineInput, LinesAcrossRows) {
     EXPECT_EQ(cursor(), std::pair(2, 8));
 }
 
+TEST_F(LineInput, APromptEndingInTheLastCellKeepsItsLastCharacter) {
+    rt::move_cursor(10, 1, 0);
+    const std::string prompt = std::string(48, '.') + "AB";
+    EXPECT_EQ(input(text("xy") + Keys{enter}, prompt), "xy");
+    EXPECT_EQ(row(8), prompt);
+    EXPECT_EQ(row(9), padded("xy"));
+    EXPECT_EQ(cursor(), std::pair(2, 9));
+}
+
 TEST_F(LineInput, PromptsAndDestinations) {
     std::array<char, 8> field;
     field.fill('#');
@@ -186,6 +195,12 @@ TEST_F(LineInput, RawLines) {
     EXPECT_EQ(read(text("a") + Keys{enter}, 1), std::string("\0###########", 12));
     EXPECT_EQ(read(text("a") + Keys{enter}, 0), std::string(12, '#'));
     EXPECT_EQ(read(text("a") + Keys{enter}, -4), std::string(12, '#'));
+
+    // Backspace with nothing typed takes nothing back.
+    rt::move_cursor(7, 5, 0);
+    EXPECT_EQ(read(Keys{backspace, backspace} + text("a") + Keys{enter}, 10),
+              std::string("a\r\0#########", 12));
+    EXPECT_EQ(row(6), padded("    a"));
 
     // Backspace over the start of a row.
     rt::move_cursor(5, 50, 0);

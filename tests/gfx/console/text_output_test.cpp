@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/console/console_ops.h"
 #include "gfx/core/builtin_data.h"
 #include "gfx/core/screen_setup.h"
 #include "runtime/console_hooks.h"
@@ -144,9 +145,34 @@ TEST_F(TextOutput, WrappingAndLineEndsOnTheBottomRow) {
     EXPECT_TRUE(cell_shows(0, 8, ' ') && cell_shows(0, 9, ' '));
 }
 
+TEST_F(TextOutput, ScrollingStaysInsideATextViewBelowTheFirstRow) {
+    fill_rows_with_digits();
+    ASSERT_EQ(rt::text_view_set(3, 6), 0); // rows 2 to 5
+    set_colour(4, 1, 0);
+    rt::move_cursor(6, 1, 0);
+    print("abc\r\n");
+    EXPECT_EQ(cursor(), std::pair(0, 5));
+    std::string firsts;
+    for (int row = 0; row < 10; ++row)
+        firsts += row_text(row)[0];
+    EXPECT_EQ(firsts, "0134a 6789");
+    for (auto [row, c] : {std::pair{1, '1'}, {2, '3'}, {3, '4'}, {6, '6'}, {9, '9'}})
+        EXPECT_TRUE(cell_shows(0, row, static_cast<unsigned char>(c))) << row;
+    // The freed row takes the background in pixels and blanks in the current colours in cells;
+    // the rows that moved keep theirs.
+    for (int i = 40 * 400; i < 48 * 400; ++i)
+        ASSERT_EQ(screen().visible_fb[i], 1) << i;
+    EXPECT_EQ(read_cell(50, 6, 1), 4 + 1 * 256);
+    EXPECT_EQ(read_cell(50, 3, 1), 15);
+}
+
 TEST_F(TextOutput, TabsBackspacesAndReturns) {
     print("\t");
     EXPECT_EQ(cursor(), std::pair(8, 0));
+    // A tab counts the bytes in front of it in the same call.
+    rt::move_cursor(5, 1, 0);
+    print("ab\tX\tY");
+    EXPECT_EQ(row_text(4).substr(0, 18), "ab      X       Y ");
     rt::move_cursor(2, 47, 0);
     print("\tx");
     EXPECT_EQ(cursor(), std::pair(49, 1));
@@ -157,6 +183,39 @@ TEST_F(TextOutput, TabsBackspacesAndReturns) {
     print("ab\bc\rd\n");
     EXPECT_EQ(row_text(2).substr(0, 3), "dc ");
     EXPECT_EQ(cursor(), std::pair(0, 3));
+}
+
+TEST_F(TextOutput, BackspaceStopsAtTheLeftEdgeAndKeepsAPendingMove) {
+    // Rows start as "0000000000" to "9999999999". firsts: the first character of every row
+    // afterwards; the cursor's row is checked in full.
+    struct Case {
+        int row, column; // 1-based start
+        const char* text;
+        std::pair<int, int> cursor;
+        const char* firsts;
+        const char* cursor_row;
+    };
+    for (const Case& c : {
+             Case{3, 1, "\bZ", {1, 2}, "01Z3456789", "Z222222222"},
+             Case{3, 4, "\b\bZ", {2, 2}, "0123456789", "2Z22222222"},
+             Case{3, 2, "\b\b\bZ", {1, 2}, "01Z3456789", "Z222222222"},
+             // The line feed's scroll survives a backspace that cannot move.
+             Case{10, 1, "abc\n\b", {0, 9}, "12345678a ", ""},
+             Case{10, 1, "abc\r\n\b\b", {0, 9}, "12345678a ", ""},
+         }) {
+        SCOPED_TRACE(c.text);
+        fill_rows_with_digits();
+        rt::move_cursor(c.row, c.column, 0);
+        print(c.text);
+        EXPECT_EQ(cursor(), c.cursor);
+        EXPECT_FALSE(wrap_pending());
+        std::string firsts;
+        for (int row = 0; row < 10; ++row)
+            firsts += row_text(row)[0];
+        EXPECT_EQ(firsts, c.firsts);
+        EXPECT_EQ(row_text(c.cursor.second),
+                  (std::string(c.cursor_row) + std::string(50, ' ')).substr(0, 50));
+    }
 }
 
 TEST_F(TextOutput, LongTextCrossesThePendingBufferAndScrolls) {
@@ -211,6 +270,28 @@ TEST_F(TextOutput, HighBytesUnderlineAndSignExtendedCells) {
     rt::move_cursor(2, 1, 0);
     print_text_wide(wide, 6, 0);
     EXPECT_EQ(row_text(1).substr(0, 5), "a\xE9??b");
+}
+
+TEST_F(TextOutput, CellColoursByDepth) {
+    struct Case {
+        int depth;
+        std::int32_t fg, bg;
+        std::uint32_t what1, what2;
+    };
+    for (const Case& c : {
+             Case{4, 0x0E, 0x03, 14 + 3 * 16, 14 + 3 * 16},
+             Case{8, 0x8E, 0x23, 0x8E + 0x23 * 256, 0x8E + 0x23 * 256},
+             Case{16, 0xFF8000, 0x0000FF, 0xFFFF8200u, 0xFF0000FFu},
+             Case{32, 0x123456, static_cast<std::int32_t>(0xAB654321u), 0x123456u, 0xAB654321u},
+         }) {
+        SCOPED_TRACE(c.depth);
+        ASSERT_EQ(screen_open_sized(64, 16, c.depth, 1, 0, 0), 0);
+        set_colour(c.fg, c.bg, 0);
+        print("A");
+        EXPECT_EQ(read_cell(1, 1, 0), 'A');
+        EXPECT_EQ(static_cast<std::uint32_t>(read_cell(1, 1, 1)), c.what1);
+        EXPECT_EQ(static_cast<std::uint32_t>(read_cell(1, 1, 2)), c.what2);
+    }
 }
 
 TEST_F(TextOutput, MarksOnlyTheRowsItDrew) {

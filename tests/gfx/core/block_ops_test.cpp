@@ -51,7 +51,22 @@ std::uint32_t byte_blend(std::uint32_t d, std::uint32_t c) {
     return out;
 }
 
-TEST(BlockOps, PlainAndVectorRoutinesMatchTheirReferencesAtEveryLengthAndStart) {
+// Runs once per vector level; the plain routines and the C library's copy and fill do not depend
+// on it, the vector ones take their SSE2 or AVX2 path by it.
+class BlockOpsAtLevel : public testing::TestWithParam<int> {
+  protected:
+    void SetUp() override {
+        if (GetParam() > vector_level_detected())
+            GTEST_SKIP() << "the processor lacks vector level " << GetParam();
+        limit_vector_level(GetParam());
+    }
+    void TearDown() override { limit_vector_level(vector_level_avx2); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Levels, BlockOpsAtLevel,
+                         testing::Values(vector_level_sse2, vector_level_avx2));
+
+TEST_P(BlockOpsAtLevel, RoutinesMatchTheirReferencesAtEveryLengthAndStart) {
     struct Case {
         const char* name;
         Op routine, reference;
@@ -59,12 +74,8 @@ TEST(BlockOps, PlainAndVectorRoutinesMatchTheirReferencesAtEveryLengthAndStart) 
     };
     const Op copy_ref = [](auto w, auto s, int n, auto) { std::memmove(w, s, n); };
     const Case cases[] = {
-        {"copy plain", [](auto w, auto s, int n, auto) { copy_bytes_plain(w, s, n); }, copy_ref, 1},
-        {"copy vector", [](auto w, auto s, int n, auto) { copy_bytes_vector(w, s, n); }, copy_ref,
-         1},
-        {"fill plain", [](auto w, auto, int n, auto v) { fill_bytes_plain(w, int(v), n); },
-         per_element<1, low_byte>, 1},
-        {"fill vector", [](auto w, auto, int n, auto v) { fill_bytes_vector(w, int(v), n); },
+        {"copy", [](auto w, auto s, int n, auto) { copy_bytes(w, s, n); }, copy_ref, 1},
+        {"fill", [](auto w, auto, int n, auto v) { fill_bytes(w, int(v), n); },
          per_element<1, low_byte>, 1},
         {"fill16 plain", [](auto w, auto, int n, auto v) { fill16_plain(w, v, n); },
          per_element<2, solid>, 2},
@@ -79,12 +90,12 @@ TEST(BlockOps, PlainAndVectorRoutinesMatchTheirReferencesAtEveryLengthAndStart) 
         {"blend vector", [](auto w, auto, int n, auto v) { blend_fill32_vector(w, v, n); },
          per_element<4, byte_blend>, 4},
     };
-    // Same random bytes for routine and reference, window starts 0 to 15 (the source's vary
+    // Same random bytes for routine and reference, window starts 0 to 31 (the source's vary
     // too), counts 0 to 64: the whole buffers must agree, so stray writes show as well.
     std::mt19937 random(20240611);
     for (const Case& c : cases) {
-        const std::size_t area = 16 + 64 * c.element + 32;
-        for (std::size_t start = 0; start < 16; ++start)
+        const std::size_t area = 32 + 64 * c.element + 32;
+        for (std::size_t start = 0; start < 32; ++start)
             for (int count = 0; count <= 64; ++count) {
                 std::vector<std::uint8_t> got(2 * area);
                 for (auto& byte : got)
@@ -105,15 +116,27 @@ TEST(BlockOps, PlainAndVectorRoutinesMatchTheirReferencesAtEveryLengthAndStart) 
 }
 
 TEST(BlockOps, CopyTowardsLowerAddressesSurvivesOverlap) {
-    for (auto copy : {copy_bytes_plain, copy_bytes_vector})
-        for (std::size_t distance : {1u, 3u, 8u, 15u, 16u, 40u}) {
-            std::vector<std::uint8_t> data(300);
-            for (std::size_t i = 0; i < data.size(); ++i)
-                data[i] = static_cast<std::uint8_t>(i);
-            copy(data.data() + 5, data.data() + 5 + distance, 200);
-            for (std::size_t i = 0; i < 200; ++i)
-                ASSERT_EQ(data[5 + i], static_cast<std::uint8_t>(5 + distance + i)) << distance;
-        }
+    for (std::size_t distance : {1u, 3u, 8u, 15u, 16u, 40u}) {
+        std::vector<std::uint8_t> data(300);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<std::uint8_t>(i);
+        copy_bytes(data.data() + 5, data.data() + 5 + distance, 200);
+        for (std::size_t i = 0; i < 200; ++i)
+            ASSERT_EQ(data[5 + i], static_cast<std::uint8_t>(5 + distance + i)) << distance;
+    }
+}
+
+TEST(BlockOps, CopyPixelsMovesTheSetPixelSize) {
+    for (const int size : {1, 2, 4}) {
+        set_copy_pixel_size(size);
+        std::vector<std::uint8_t> data(40);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<std::uint8_t>(i);
+        copy_pixels(data.data(), data.data() + 20, 3);
+        for (int i = 0; i < 20; ++i)
+            ASSERT_EQ(data[i], i < 3 * size ? 20 + i : i) << size;
+    }
+    set_copy_pixel_size(1);
 }
 
 } // namespace

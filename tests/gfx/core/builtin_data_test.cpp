@@ -87,6 +87,8 @@ TEST(BuiltinData, FontsHoldCodePage437Glyphs) {
         EXPECT_EQ(glyph(65), capital_a[f]);
         EXPECT_EQ(glyph(219), Bytes(capital_a[f].size(), 0xFF));
         EXPECT_NE(glyph(1), Bytes(capital_a[f].size(), 0x00)) << "the face is blank";
+        for (const int blank : {0, 32, 255}) // NUL, space and no-break space: empty cells
+            EXPECT_EQ(glyph(blank), Bytes(capital_a[f].size(), 0x00)) << "glyph " << blank;
     }
     EXPECT_EQ(builtin_font(3), nullptr);
     EXPECT_EQ(builtin_font(-1), nullptr);

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <utility>
 #include <vector>
+
+#include "gfx/console/key_input.h"
+#include "gfx/core/test_screen.h"
 
 namespace {
 
@@ -93,6 +99,34 @@ TEST(KeyboardState, AnExtendedKeyAndItsBaseShareOneEntry) {
     device[0x4B] = 0x80;
     fold_keyboard_state(device, key_state.data());
     EXPECT_EQ(key_state[0x4B], 1);
+}
+
+TEST(KeyboardState, DriverStoresRaceNothingWithTheLockFreeReader) {
+    // The program's thread asks key_down while the driver's thread folds new states in; under the
+    // thread sanitizer a plain store here is a reported race. Relaxed flags, so that nothing but
+    // the stores themselves orders the two threads.
+    test::TestScreen screen;
+    std::uint8_t device[keyboard_device_keys] = {};
+    device[0x1E] = 0x80;
+    std::atomic<bool> started{false}, stop{false};
+    std::thread driver([&] {
+        started.store(true, std::memory_order_relaxed);
+        while (!stop.load(std::memory_order_relaxed))
+            fold_keyboard_state(device, screen->key_state.data());
+    });
+    while (!started.load(std::memory_order_relaxed)) {
+    }
+    for (int read = 0; read < 2000; ++read)
+        key_down(0x1E);
+    stop.store(true, std::memory_order_relaxed);
+    driver.join();
+    EXPECT_EQ(key_down(0x1E), -1);
+}
+
+TEST(RefreshRate, ZeroAndOneSayNothingOfTheRate) {
+    for (const auto& [reported, kept] :
+         {std::pair{0, 0}, std::pair{1, 0}, std::pair{-1, 0}, std::pair{2, 2}, std::pair{60, 60}})
+        EXPECT_EQ(known_refresh_rate(reported), kept) << reported;
 }
 
 } // namespace

@@ -131,6 +131,34 @@ TEST(Palette, ValuesNameDefaultEntriesOnOtherPalettes) {
     EXPECT_EQ(record(), before);
 }
 
+TEST(Palette, EntriesAreMaskedToTheDefaultPalettesSize) {
+    OwnPalette<16> p16(distinct);
+    OwnPalette<64> p64(ega64);
+    struct Case {
+        const PaletteDesc* palette;
+        int index, value; // value names a default entry
+        int entry, named;
+    };
+    for (const Case& c :
+         {Case{&p16.desc, 16 + 5, 16 + 7, 5, 7}, Case{&p16.desc, 255, 31, 15, 15},
+          Case{&p64.desc, 64 + 9, 64 + 40, 9, 40}, Case{&p64.desc, 127, 100, 63, 36}}) {
+        SCOPED_TRACE(c.index);
+        TestScreen screen({.palette = c.palette}); // 8 bits: every entry is shown
+        const auto before = screen->device_palette;
+        palette_set(c.index, 1, 2, 3);
+        EXPECT_EQ(screen->device_palette[static_cast<std::size_t>(c.entry)], palette_pack(1, 2, 3));
+        palette_set(c.index, c.value, -1, -1);
+        EXPECT_EQ(screen->device_palette[static_cast<std::size_t>(c.entry)],
+                  screen->source_palette[static_cast<std::size_t>(c.named)]);
+        auto after = screen->device_palette;
+        after[static_cast<std::size_t>(c.entry)] = before[static_cast<std::size_t>(c.entry)];
+        EXPECT_EQ(after, before) << "no other entry changed";
+        if (c.entry < 16) {
+            EXPECT_EQ(screen->colour_map[static_cast<std::size_t>(c.entry)], c.named);
+        }
+    }
+}
+
 TEST(Palette, ColourConversions) {
     EXPECT_EQ(colour_from_rgb(2, 0, 0xFF, 0x80, 0x08), 0xFC01u);
     EXPECT_EQ(colour_from_rgb(4, 0x123456, 0xFF, 0xFF, 0xFF), 0x123456u);

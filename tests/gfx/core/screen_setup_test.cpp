@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -153,6 +154,65 @@ TEST_F(ScreenSetup, DepthsAndPageCounts) {
     EXPECT_EQ(screen_open_mode_pages(13, 0, 0), 0);
 }
 
+TEST_F(ScreenSetup, EveryNumberedMode) {
+    choice.zered = "null";
+    struct Row {
+        int mode, width, height, depth, scanline, pages, colours, glyph_height, cols, rows;
+        std::uint32_t value1; // the colour pixel value 1 shows, 0x00BBGGRR
+    };
+    constexpr std::uint32_t blue = 0xAA0000, cyan = 0xFFFF55, white = 0xFFFFFF;
+    for (const Row& r : {
+             Row{1, 320, 200, 2, 1, 8, 16, 8, 40, 25, cyan},
+             Row{2, 640, 200, 1, 2, 1, 16, 8, 80, 25, white},
+             Row{7, 320, 200, 4, 1, 8, 16, 8, 40, 25, blue},
+             Row{8, 640, 200, 4, 2, 4, 16, 8, 80, 25, blue},
+             Row{9, 640, 350, 4, 1, 2, 64, 14, 80, 25, blue},
+             Row{10, 640, 350, 1, 1, 2, 2, 14, 80, 25, white},
+             Row{11, 640, 480, 1, 1, 1, 2, 16, 80, 30, white},
+             Row{12, 640, 480, 4, 1, 1, 256, 16, 80, 30, blue},
+             Row{13, 320, 200, 8, 1, 1, 256, 8, 40, 25, blue},
+             Row{14, 320, 240, 8, 1, 1, 256, 8, 40, 30, blue},
+             Row{15, 400, 300, 8, 1, 1, 256, 8, 50, 37, blue},
+             Row{16, 512, 384, 8, 1, 1, 256, 16, 64, 24, blue},
+             Row{17, 640, 400, 8, 1, 1, 256, 16, 80, 25, blue},
+             Row{18, 640, 480, 8, 1, 1, 256, 16, 80, 30, blue},
+             Row{19, 800, 600, 8, 1, 1, 256, 16, 100, 37, blue},
+             Row{20, 1024, 768, 8, 1, 1, 256, 16, 128, 48, blue},
+             Row{21, 1280, 1024, 8, 1, 1, 256, 16, 160, 64, blue},
+         }) {
+        SCOPED_TRACE(r.mode);
+        ASSERT_EQ(screen_open_mode(r.mode, 0, 0, 0, 0), 0);
+        const ScreenState& s = *current_screen();
+        EXPECT_EQ(s.mode_num, r.mode);
+        EXPECT_EQ(std::tuple(s.width, s.height, s.depth, s.page_count),
+                  std::tuple(r.width, r.height, r.depth, r.pages));
+        EXPECT_EQ(s.dirty.size(), static_cast<std::size_t>(r.height * r.scanline));
+        ASSERT_NE(s.default_palette, nullptr);
+        EXPECT_EQ(s.default_palette->colours, r.colours);
+        ASSERT_NE(s.font, nullptr);
+        EXPECT_EQ(s.font->height, r.glyph_height);
+        EXPECT_EQ(std::pair(s.text_cols, s.text_rows), std::pair(r.cols, r.rows));
+        EXPECT_EQ(rt::view_bottom(), r.rows - 1);
+        EXPECT_EQ(s.device_palette[1], r.value1);
+    }
+    for (const int mode : {3, 4, 5, 6, -1, 22})
+        EXPECT_EQ(screen_open_mode(mode, 0, 0, 0, 0), 1);
+}
+
+TEST_F(ScreenSetup, PagesStartInTheBackgroundColour) {
+    choice.zered = "null";
+    for (auto [depth, background] : {std::pair{32, 0xFF000000u}, {16, 0u}, {8, 0u}}) {
+        ASSERT_EQ(screen_open_sized(24, 8, depth, 3, 0, 0), 0);
+        const ScreenState& s = *current_screen();
+        for (const PageBuffer& page : s.pages)
+            for (int i = 0; i < s.pitch * s.height; i += s.bytes_per_pixel) {
+                std::uint32_t pixel = 0;
+                std::memcpy(&pixel, page.pixels + i, static_cast<std::size_t>(s.bytes_per_pixel));
+                ASSERT_EQ(pixel, background) << depth << " at " << i;
+            }
+    }
+}
+
 TEST_F(ScreenSetup, BuffersTooLargeForThirtyTwoBitsOpenNothing) {
     choice.zered = "null";
     ASSERT_EQ(screen_open_sized(16, 8, 8, 1, 0, 0), 0);
@@ -160,6 +220,11 @@ TEST_F(ScreenSetup, BuffersTooLargeForThirtyTwoBitsOpenNothing) {
     EXPECT_TRUE(closed());
     EXPECT_EQ(screen_open_sized(1024, 1024, 8, 3000, 0, 0), 1) << "3 GB of pages";
     EXPECT_TRUE(closed());
+    // Lines whose byte count alone passes 2^31: refused before any size is computed in int.
+    for (auto [width, depth] : {std::pair{0x40000000, 32}, {0x7FFFFFFF, 16}, {0x7FFFFFFF, 24}}) {
+        EXPECT_EQ(screen_open_sized(width, 1, depth, 1, 0, 0), 1) << width << " " << depth;
+        EXPECT_TRUE(closed());
+    }
     EXPECT_EQ(rt::last_error(), 1);
 }
 
@@ -221,6 +286,15 @@ TEST_F(ScreenSetup, FlagAdjustmentsReachTheDriver) {
                                                       MODE_NO_SWITCH | MODE_NO_FRAME, 16}));
     EXPECT_EQ(current_screen()->depth, 16);
     ASSERT_EQ(screen_open_sized(32, 16, 32, 1, MODE_ALPHA_PRIMITIVES, 0), 0);
+    EXPECT_TRUE(current_screen()->flags & STATE_ALPHA_PRIMITIVES);
+
+    // A negative flag word is a whole value: passed on as it is, the depth left alone; only the
+    // null driver's value keeps the alpha request from the screen.
+    fakes().calls.clear();
+    const ModeFlags whole = 0x80000000u | MODE_OPENGL | MODE_SHAPED_WINDOW | MODE_ALPHA_PRIMITIVES;
+    ASSERT_EQ(screen_open_sized(32, 16, 8, 1, whole, 0), 0);
+    EXPECT_EQ(fakes().calls.back(), (Call{0, true, 0, whole, 8}));
+    EXPECT_EQ(current_screen()->depth, 8);
     EXPECT_TRUE(current_screen()->flags & STATE_ALPHA_PRIMITIVES);
 }
 

@@ -3,12 +3,15 @@
 // that the screen set-up falls back to the GDI driver.
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <utility>
 
+#include "gfx/console/key_input.h"
 #include "gfx/core/screen_setup.h"
 #include "gfx/win32/ddraw_driver.h"
 #include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"
+#include "gfx/win32/scripted_surface.h"
 
 namespace {
 
@@ -92,18 +95,6 @@ TEST(DDrawDriver, WindowShowsPalettedLinesThroughTheConverter) {
     expect_palette_row(dd, 10, stripes);
 }
 
-// The desktop's display mode: width << 16 | height, and bits per pixel.
-std::pair<std::uint32_t, int> desktop() {
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    ::EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
-    return {mode.dmPelsWidth << 16 | mode.dmPelsHeight, static_cast<int>(mode.dmBitsPerPel)};
-}
-constexpr std::uint32_t xga = 1024 << 16 | 768;
-
-// Alt+Enter, as the window procedure sees it; only an active window switches.
-void switch_full_screen(HWND window) { ::SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, 1 << 29); }
-
 bool becomes_active() {
     return eventually([] { return window_state().active == 1; });
 }
@@ -115,6 +106,47 @@ POINT window_corner(HWND window) {
     return {outer.left, outer.top};
 }
 
+// Holds or lets go of the A key (scan code 0x1E), as the keyboard would.
+void hold_a(bool down) {
+    INPUT key{};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wScan = 0x1E;
+    key.ki.dwFlags = KEYEVENTF_SCANCODE | (down ? 0 : KEYEVENTF_KEYUP);
+    ::SendInput(1, &key, sizeof key);
+}
+
+// While the window is inactive no pass reads the keyboard, and only a windowed screen has its
+// changed lines converted; activation brings both back. line is a black line of the picture.
+void expect_inactive_pass_rules(DDrawScreen& dd, int line) {
+    SCOPED_TRACE(ddraw_status().windowed ? "windowed" : "full screen");
+    const bool windowed = ddraw_status().windowed;
+    const auto shown = [&] {
+        return read_client_row(windowed ? dd.window() : nullptr, 16,
+                               ddraw_status().vertical_offset + line);
+    };
+    std::vector<std::uint32_t> striped(16);
+    for (int x = 0; x < 16; ++x)
+        striped[static_cast<std::size_t>(x)] = as_rgb(dd.screen().device_palette[stripes(x)]);
+    const std::vector<std::uint32_t> black(16, 0);
+    ASSERT_EQ(shown(), black);
+
+    hold_a(true);
+    EXPECT_TRUE(eventually([] { return key_down(0x1E) != 0; }));
+    // Deactivation forgets the keys held; the key stays down.
+    ::SendMessageA(dd.window(), WM_ACTIVATE, WA_INACTIVE, 0);
+    dd.fill_line(line, stripes);
+    dd.settle();
+    dd.settle();
+    EXPECT_EQ(key_down(0x1E), 0) << "the keyboard was read";
+    EXPECT_EQ(shown(), windowed ? striped : black);
+
+    ::SendMessageA(dd.window(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_TRUE(eventually([] { return key_down(0x1E) != 0; }));
+    hold_a(false);
+    EXPECT_TRUE(eventually([&] { return shown() == striped; }));
+    EXPECT_TRUE(eventually([] { return key_down(0x1E) == 0; }));
+}
+
 TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     // The test display offers 1024 by 768 only (at 8, 16 and 32 bits).
     if (desktop() != std::pair{xga, 32}) GTEST_SKIP() << "needs a 1024 by 768 desktop";
@@ -123,7 +155,7 @@ TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     ASSERT_TRUE(becomes_active());
     const POINT windowed = window_corner(dd.window());
 
-    switch_full_screen(dd.window());
+    press_alt_enter(dd.window());
     // 700 lines are not offered; 768 are, 34 of them above the picture. The 8-bit mode gets the
     // palette through DirectDraw.
     DDrawStatus status = ddraw_status();
@@ -136,9 +168,14 @@ TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     dd.settle();
     expect_palette_row(dd, 34, stripes, true);
     EXPECT_EQ(read_client_row(nullptr, 16, 33), std::vector<std::uint32_t>(16, 0));
+    // A new colour reaches the display's palette; the converted pixel values stay as they were.
+    palette_set(3, 10, 200, 30);
+    dd.settle();
+    EXPECT_EQ(read_client_row(nullptr, 3, 34)[2], 0x0AC81Eu);
+    expect_inactive_pass_rules(dd, 1);
 
     // Back in the window, which hangs over the screen's right edge: what is on the screen shows.
-    switch_full_screen(dd.window());
+    press_alt_enter(dd.window());
     status = ddraw_status();
     EXPECT_TRUE(status.windowed);
     EXPECT_EQ(status.vertical_offset, 0);
@@ -151,6 +188,7 @@ TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     POINT client{0, 0};
     ASSERT_TRUE(::ClientToScreen(dd.window(), &client));
     expect_palette_row(dd, 5, stripes, false, ::GetSystemMetrics(SM_CXSCREEN) - client.x);
+    expect_inactive_pass_rules(dd, 6);
 }
 
 TEST(DDrawDriver, SwitchThatFindsNoModeComesBackInTheWindow) {
@@ -158,7 +196,7 @@ TEST(DDrawDriver, SwitchThatFindsNoModeComesBackInTheWindow) {
     ASSERT_EQ(dd.init_result(), 0);
     ASSERT_TRUE(becomes_active());
     const POINT before = window_corner(dd.window());
-    switch_full_screen(dd.window());
+    press_alt_enter(dd.window());
     EXPECT_EQ(window_state().flags & MODE_FULLSCREEN, 0u);
     EXPECT_TRUE(ddraw_status().running);
     const POINT after = window_corner(dd.window());
@@ -167,6 +205,64 @@ TEST(DDrawDriver, SwitchThatFindsNoModeComesBackInTheWindow) {
     dd.fill_line(3, stripes);
     dd.settle();
     expect_palette_row(dd, 3, stripes);
+}
+
+std::vector<FLASHWINFO> flashes;
+BOOL WINAPI record_flash(PFLASHWINFO info) {
+    flashes.push_back(*info);
+    return TRUE;
+}
+
+TEST(DDrawDriver, LostPrimarySurfaceIsRestoredOrTheDriverRebuilt) {
+    struct Case {
+        const char* name;
+        int lost_answers;
+        std::deque<HRESULT> restores;
+        bool rebuilt; // the display mode changed: new window, surfaces and keyboard
+    };
+    const Case cases[] = {
+        {"restored", 1, {DD_OK}, false},
+        // Not restorable yet: the pass draws nothing and keeps its lines for the next one.
+        {"restored at the next try", 2, {DDERR_GENERIC, DD_OK}, false},
+        {"wrong mode", 1, {DDERR_WRONGMODE}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedSurface lost(c.lost_answers, c.restores);
+        DDrawScreen dd({.width = 64, .height = 16});
+        ASSERT_EQ(dd.init_result(), 0);
+        const HWND window = dd.window();
+        const POINT corner = window_corner(window);
+        // Line 9 is drawn but not marked: only a restore, which loses a surface's contents,
+        // brings it to the window.
+        screen_lock();
+        for (int x = 0; x < 64; ++x)
+            *dd.test_screen().pixel_address(0, x, 9) = stripes(x);
+        lost.wrap(ddraw_exchange_primary(&lost));
+        flashes.clear();
+        window_state().entry.FlashWindowEx = record_flash;
+        screen_unlock(1, 0);
+
+        dd.fill_line(3, stripes);
+        dd.settle();
+        dd.settle();
+        expect_palette_row(dd, 3, stripes);
+        expect_palette_row(dd, 9, stripes);
+        EXPECT_EQ(lost.restore_calls(), static_cast<int>(c.restores.size()));
+        EXPECT_TRUE(ddraw_status().running);
+        screen_lock();
+        EXPECT_EQ(lost.released(), c.rebuilt);
+        EXPECT_EQ(flashes.size(), c.rebuilt ? 1u : 0u);
+        for (const FLASHWINFO& flash : flashes) {
+            EXPECT_EQ(flash.hwnd, dd.window());
+            EXPECT_EQ(flash.dwFlags, DWORD{FLASHW_STOP});
+        }
+        screen_unlock(1, 0);
+        EXPECT_EQ(::IsWindow(window), !c.rebuilt);
+        const POINT now = window_corner(dd.window());
+        EXPECT_EQ(now.x, corner.x);
+        EXPECT_EQ(now.y, corner.y);
+    }
 }
 
 TEST(DDrawDriver, KeyboardStateComesFromDirectInput) {

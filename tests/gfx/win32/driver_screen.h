@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "gfx/core/builtin_data.h"
@@ -31,6 +34,52 @@ inline std::vector<std::uint32_t> read_client_row(HWND window, int width, int y)
 inline bool class_registered(const char* name) {
     WNDCLASSA wc;
     return ::GetClassInfoA(::GetModuleHandleA(nullptr), name, &wc) != FALSE;
+}
+
+// The desktop's display mode: width << 16 | height, and bits per pixel.
+using DisplayMode = std::pair<std::uint32_t, int>;
+inline DisplayMode desktop() {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    ::EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    return {mode.dmPelsWidth << 16 | mode.dmPelsHeight, static_cast<int>(mode.dmBitsPerPel)};
+}
+// The test display's size, and the only one it offers (at 8, 16 and 32 bits).
+inline constexpr std::uint32_t xga = 1024 << 16 | 768;
+
+// Alt+Enter, as the window procedure sees it, and the maximise box, as the caption sends it.
+inline void press_alt_enter(HWND window) {
+    ::SendMessageA(window, WM_SYSKEYDOWN, VK_RETURN, 1 << 29);
+}
+inline void press_maximise(HWND window) {
+    ::SendMessageA(window, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+}
+
+// Expects the window and the display to be what window_state()'s flags say. Full screen: a bare,
+// unzoomed window over the whole display, which is in a mode of the window's size and full_bits.
+// Windowed: a captioned, unzoomed window whose client area is width by height, and the desktop's
+// own mode.
+inline void expect_window_matches_flags(int width, int height, const DisplayMode& own_desktop,
+                                        int full_bits) {
+    const HWND window = zered::window_state().window;
+    const auto style = static_cast<DWORD>(::GetWindowLongA(window, GWL_STYLE));
+    EXPECT_TRUE(::IsWindowVisible(window));
+    EXPECT_EQ(style & WS_MAXIMIZE, 0u) << "zoomed";
+    RECT outer{}, client{};
+    ::GetWindowRect(window, &outer);
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(client.right, width);
+    EXPECT_EQ(client.bottom, height);
+    if (zered::window_state().flags & zered::MODE_FULLSCREEN) {
+        EXPECT_EQ(style & (WS_CAPTION | WS_POPUP), DWORD{WS_POPUP});
+        EXPECT_EQ(std::vector({outer.left, outer.top, outer.right, outer.bottom}),
+                  std::vector<LONG>({0, 0, width, height}));
+        EXPECT_EQ(desktop(),
+                  (DisplayMode{static_cast<std::uint32_t>(width << 16 | height), full_bits}));
+    } else {
+        EXPECT_EQ(style & (WS_CAPTION | WS_POPUP), DWORD{WS_CAPTION});
+        EXPECT_EQ(desktop(), own_desktop);
+    }
 }
 
 class DriverScreen {

@@ -5,12 +5,14 @@
 #include <initializer_list>
 #include <utility>
 
+#include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"
 
 namespace {
 
 using namespace zered;
 using namespace gditest;
+using namespace drivertest;
 
 std::uint8_t stripes(int x) {
     return static_cast<std::uint8_t>(1 + x % 7);
@@ -141,6 +143,39 @@ TEST(GdiDriver, ModeListCountsTwentyFourAndThirtyTwoBitsAsOneDepth) {
     EXPECT_EQ(count_none, 0);
     std::free(const_cast<std::uint32_t*>(modes_32));
     std::free(const_cast<std::uint32_t*>(modes_24));
+}
+
+TEST(GdiDriver, FullScreenHasItsOwnModeUntilTheScreenLeavesIt) {
+    const DisplayMode own = desktop();
+    if (own.first != xga) GTEST_SKIP() << "needs a 1024 by 768 desktop";
+    {
+        GdiScreen gdi({.width = 1024, .height = 768}, MODE_FULLSCREEN);
+        ASSERT_EQ(gdi.init_result(), 0);
+        expect_window_matches_flags(1024, 768, own, 8);
+        // The 8-bit display shows the colour table's colours, and a changed one.
+        gdi.fill_line(100, stripes);
+        palette_set(3, 10, 200, 30);
+        gdi.settle();
+        expect_row(gdi, 100, stripes);
+        EXPECT_EQ(gdi.read_row(100)[2], 0x0AC81Eu);
+
+        // Nothing moves a full-screen window, and it has no position to tell.
+        EXPECT_EQ(window_set_position(100, 60), 0);
+        EXPECT_EQ(window_set_position(window_position_query, window_position_query), 0);
+        gdi.settle();
+        gdi.settle();
+        RECT outer;
+        ASSERT_TRUE(::GetWindowRect(gdi.window(), &outer));
+        EXPECT_EQ(outer.left, 0);
+        EXPECT_EQ(outer.top, 0);
+
+        for (const bool full : {false, true}) {
+            press_alt_enter(gdi.window());
+            EXPECT_EQ((window_state().flags & MODE_FULLSCREEN) != 0, full);
+            expect_window_matches_flags(1024, 768, own, 8);
+        }
+    }
+    EXPECT_EQ(desktop(), own) << "the screen's end puts the desktop's mode back";
 }
 
 TEST(GdiDriver, FailedStartsLeaveNothingBehindAndTheNextStartWorks) {

@@ -95,6 +95,56 @@ TEST(OpenGLDriver, MessagesAreHandledOnlyWhenThePollSlotRuns) {
     EXPECT_TRUE(::IsWindow(gl.window()));
 }
 
+TEST(OpenGLDriver, MaximiseBoxAndAltEnterSwitchWithGeometryFlagsAndRateInStep) {
+    const DisplayMode own = desktop();
+    if (own.first != xga) GTEST_SKIP() << "needs a 1024 by 768 desktop";
+    // 16 bits, so that the full-screen mode differs from the desktop's.
+    OpenGLScreen gl(1024, 768, 16);
+    ASSERT_EQ(gl.init_result(), 0);
+    EXPECT_EQ(gl.screen().refresh_rate, 0) << "read before the window has a device context";
+    const HWND window = gl.window();
+    const HDC dc = ::GetDC(window);
+    const int reported = ::GetDeviceCaps(dc, VREFRESH);
+    ::ReleaseDC(window, dc);
+
+    // Each step and whether it leaves the screen in full screen. The switch keeps the window.
+    const std::pair<void (*)(HWND), bool> steps[] = {
+        {press_maximise, true},
+        // The window is no longer zoomed, so a restore has nothing to undo.
+        {[](HWND w) { ::SendMessageA(w, WM_SYSCOMMAND, SC_RESTORE, 0); }, true},
+        {press_alt_enter, false},
+        {press_maximise, true},
+        {press_alt_enter, false},
+        // A maximised size message that the switch's own placement brings is not a request for
+        // another switch.
+        {[](HWND w) {
+             static int (*const driver_setup)() = window_state().window_setup_hook;
+             static int setups = 0;
+             window_state().window_setup_hook = [] {
+                 const int result = driver_setup();
+                 if (setups++ == 0)
+                     ::SendMessageA(window_state().window, WM_SIZE, SIZE_MAXIMIZED, 0);
+                 return result;
+             };
+             press_alt_enter(w);
+             window_state().window_setup_hook = driver_setup;
+             EXPECT_EQ(setups, 1);
+         },
+         true},
+    };
+    int step = 0;
+    for (const auto& [press, full] : steps) {
+        SCOPED_TRACE(step++);
+        press(window);
+        opengl_driver.poll_events();
+        ASSERT_EQ(gl.window(), window);
+        EXPECT_EQ((window_state().flags & MODE_FULLSCREEN) != 0, full);
+        expect_window_matches_flags(1024, 768, own, 16);
+        // Read again from the window's device context; 0 and 1 say nothing of the rate.
+        EXPECT_EQ(gl.screen().refresh_rate, reported > 1 ? reported : 0);
+    }
+}
+
 TEST(OpenGLDriver, PixelFormatRequestFollowsTheDepthAndFlags) {
     {
         OpenGLScreen gl(64, 48, 16);

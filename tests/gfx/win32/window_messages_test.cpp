@@ -244,6 +244,34 @@ TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
     const POINT last_column = client_to_screen(399, 5);
     EXPECT_EQ(cursor.x, last_column.x);
     EXPECT_EQ(cursor.y, last_column.y);
+    EXPECT_EQ(window_process_state().mouse_x, 1000);
+
+    // A negative x moves nothing; the cursor and clip arguments still count, and negative ones
+    // leave those as they are.
+    RECT client;
+    ASSERT_TRUE(client_rect_on_screen(gdi.window(), client));
+    RECT whole;
+    ::ClipCursor(nullptr);
+    ::GetClipCursor(&whole);
+    struct Step {
+        int cursor, clip;
+        int visible, clipped;
+        const RECT& confined;
+    };
+    for (const Step& step : {Step{0, 1, 0, 1, client}, Step{-1, -1, 0, 1, client},
+                             Step{1, 0, 1, 0, whole}, Step{-1, -1, 1, 0, whole}}) {
+        window_set_mouse(-1, 7, step.cursor, step.clip);
+        ::GetCursorPos(&cursor);
+        EXPECT_EQ(cursor.x, last_column.x);
+        EXPECT_EQ(cursor.y, last_column.y);
+        EXPECT_EQ(window_process_state().mouse_x, 1000);
+        EXPECT_EQ(window_process_state().mouse_y, 5);
+        EXPECT_EQ(window_process_state().cursor_visible, step.visible);
+        EXPECT_EQ(window_state().clip_cursor, step.clipped);
+        RECT confined;
+        ::GetClipCursor(&confined);
+        EXPECT_TRUE(::EqualRect(&confined, &step.confined));
+    }
     ::SetCursorPos(0, 0);
 }
 
