@@ -319,22 +319,30 @@ template <bool RedLow> struct Rgb16To24KernelSsse3 : KernelShape<2, 3, rgb16_exp
     }
 };
 
-// AVX2: each 128-bit half squeezed to 12 bytes by the byte shuffle, then the 32-bit words
-// gathered across the halves: pixels 0-7 (low) and 8-15 (high) become 48 contiguous bytes.
+// AVX2: pixels 0-7 (low) and 8-15 (high) as 32-bit colours become 48 contiguous bytes. Each
+// 128-bit half is squeezed to 12 bytes by the byte shuffle (swap reverses the channel order on
+// the way), then the 32-bit words are gathered across the halves.
+template <bool Swap>
+[[gnu::target("avx2")]] inline void shuffle_store_48_avx2(std::uint8_t* out, const __m256i& low,
+                                                          const __m256i& high) {
+    const __m256i squeeze = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(Pack24Masks<Swap>::masks[0].bytes)));
+    // Words 0-2 and 4-6 of each hold pixels 0-3 and 4-7 (of low), 8-11 and 12-15 (of high).
+    const __m256i a = _mm256_shuffle_epi8(low, squeeze);
+    const __m256i b = _mm256_shuffle_epi8(high, squeeze);
+    const __m256i first = _mm256_blend_epi32(
+        _mm256_permutevar8x32_epi32(a, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 0, 0)),
+        _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 0, 1)), 0xC0);
+    const __m256i rest =
+        _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 0));
+    store256(out, first);
+    store128(out + 32, _mm256_castsi256_si128(rest));
+}
+
 template <bool RedLow> struct Rgb16To24KernelAvx2 : KernelShape<2, 3, rgb16_expand_line<24>> {
     [[gnu::target("avx2")]] static void step16(std::uint8_t* out, const std::uint8_t* in) {
         const Expanded16<RedLow> e(load256(in));
-        const __m256i squeeze = _mm256_broadcastsi128_si256(
-            _mm_load_si128(reinterpret_cast<const __m128i*>(Pack24Masks<false>::masks[0].bytes)));
-        // Words 0-2 and 4-6 of each hold pixels 0-3 and 4-7 (low), 8-11 and 12-15 (high).
-        const __m256i a = _mm256_shuffle_epi8(e.low, squeeze);
-        const __m256i b = _mm256_shuffle_epi8(e.high, squeeze);
-        const __m256i first = _mm256_blend_epi32(
-            _mm256_permutevar8x32_epi32(a, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 0, 0)),
-            _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 0, 1)), 0xC0);
-        const __m256i rest = _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 0));
-        store256(out, first);
-        store128(out + 32, _mm256_castsi256_si128(rest));
+        shuffle_store_48_avx2<false>(out, e.low, e.high);
     }
     [[gnu::target("avx2")]] static void step4(std::uint8_t* out, const std::uint8_t* in) {
         Rgb16To24KernelSsse3<RedLow>::step4(out, in);
@@ -427,6 +435,15 @@ template <bool Swap> struct Rgb32To24KernelSsse3 : KernelShape<4, 3, rgb32_line<
     }
     [[gnu::target("ssse3")]] static void step4(std::uint8_t* out, const std::uint8_t* in) {
         shuffle_store_12<Swap>(out, load128(in));
+    }
+};
+
+template <bool Swap> struct Rgb32To24KernelAvx2 : KernelShape<4, 3, rgb32_line<24, Swap>> {
+    [[gnu::target("avx2")]] static void step16(std::uint8_t* out, const std::uint8_t* in) {
+        shuffle_store_48_avx2<Swap>(out, load256(in), load256(in + 32));
+    }
+    [[gnu::target("avx2")]] static void step4(std::uint8_t* out, const std::uint8_t* in) {
+        Rgb32To24KernelSsse3<Swap>::step4(out, in);
     }
 };
 
@@ -570,10 +587,11 @@ void convert_32_to_16_bl_mmx(void* d, std::int32_t p) {
                Rgb32To16KernelAvx2<16, false>>(d, p);
 }
 void convert_32_to_24_rl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To24Kernel<true>, Rgb32To24KernelSsse3<true>>(d, p);
+    run_vector<Rgb32To24Kernel<true>, Rgb32To24KernelSsse3<true>, Rgb32To24KernelAvx2<true>>(d, p);
 }
 void convert_32_to_24_bl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To24Kernel<false>, Rgb32To24KernelSsse3<false>>(d, p);
+    run_vector<Rgb32To24Kernel<false>, Rgb32To24KernelSsse3<false>, Rgb32To24KernelAvx2<false>>(d,
+                                                                                          p);
 }
 void convert_32_to_32_rl_mmx(void* d, std::int32_t p) {
     run_vector<Rgb32SwapKernel, Rgb32SwapKernelSsse3>(d, p);
