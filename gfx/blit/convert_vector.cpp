@@ -35,6 +35,16 @@ __m128i splat16(std::uint32_t v) {
     return _mm_set1_epi16(static_cast<short>(v));
 }
 
+[[gnu::target("avx2")]] inline __m256i load256(const std::uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+[[gnu::target("avx2")]] inline void store256(std::uint8_t* p, const __m256i& v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+[[gnu::target("avx2")]] inline __m256i splat16x2(std::uint32_t v) {
+    return _mm256_set1_epi16(static_cast<short>(v));
+}
+
 // The low 12 bytes of v, a 24-bit line's four pixels.
 void store_12(std::uint8_t* out, __m128i v) {
     store_half(out, v);
@@ -104,11 +114,16 @@ void run_vector(void* destination, std::int32_t destination_pitch) {
 
 // ---- 16-bit framebuffers to 15- and 16-bit displays: eight pixels a vector, 16-bit lanes.
 
+// Each format twice, for eight pixels (SSE2) and sixteen (AVX2), the same steps.
 struct Rgb16To15Bl {
     static constexpr auto plain = rgb16_to_15_bl;
     static __m128i apply(__m128i q) {
         return _mm_or_si128(_mm_and_si128(_mm_srli_epi16(q, 1), splat16(0x7FE0)),
                             _mm_and_si128(q, splat16(0x001F)));
+    }
+    [[gnu::target("avx2")]] static __m256i apply(__m256i q) {
+        return _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(q, 1), splat16x2(0x7FE0)),
+                               _mm256_and_si256(q, splat16x2(0x001F)));
     }
 };
 
@@ -119,6 +134,11 @@ struct Rgb16To15Rl {
         const __m128i green = _mm_and_si128(_mm_srli_epi16(q, 1), splat16(0x03E0));
         return _mm_or_si128(_mm_or_si128(blue, green), _mm_srli_epi16(q, 11));
     }
+    [[gnu::target("avx2")]] static __m256i apply(__m256i q) {
+        const __m256i blue = _mm256_and_si256(_mm256_slli_epi16(q, 10), splat16x2(0x7C00));
+        const __m256i green = _mm256_and_si256(_mm256_srli_epi16(q, 1), splat16x2(0x03E0));
+        return _mm256_or_si256(_mm256_or_si256(blue, green), _mm256_srli_epi16(q, 11));
+    }
 };
 
 struct Rgb16To16Rl {
@@ -126,6 +146,10 @@ struct Rgb16To16Rl {
     static __m128i apply(__m128i q) {
         const __m128i outer = _mm_or_si128(_mm_slli_epi16(q, 11), _mm_srli_epi16(q, 11));
         return _mm_or_si128(outer, _mm_and_si128(q, splat16(0x07E0)));
+    }
+    [[gnu::target("avx2")]] static __m256i apply(__m256i q) {
+        const __m256i outer = _mm256_or_si256(_mm256_slli_epi16(q, 11), _mm256_srli_epi16(q, 11));
+        return _mm256_or_si256(outer, _mm256_and_si256(q, splat16x2(0x07E0)));
     }
 };
 
@@ -136,6 +160,16 @@ template <class Format> struct Rgb16To16Kernel : KernelShape<2, 2, rgb16_line<Fo
     }
     static void step4(std::uint8_t* out, const std::uint8_t* in) {
         store_half(out, Format::apply(load_half(in)));
+    }
+};
+
+template <class Format>
+struct Rgb16To16KernelAvx2 : KernelShape<2, 2, rgb16_line<Format::plain>> {
+    [[gnu::target("avx2")]] static void step16(std::uint8_t* out, const std::uint8_t* in) {
+        store256(out, Format::apply(load256(in)));
+    }
+    static void step4(std::uint8_t* out, const std::uint8_t* in) {
+        Rgb16To16Kernel<Format>::step4(out, in);
     }
 };
 
@@ -158,6 +192,24 @@ template <bool RedLow> struct Expanded {
     }
 };
 
+// The same for sixteen pixels. The 64-bit quarters of the input are reordered first (0, 2, 1, 3),
+// so that the unpacks, which work within each 128-bit half, give pixels 0-7 in low and 8-15 in
+// high, in order.
+template <bool RedLow> struct Expanded16 {
+    __m256i low, high;
+    [[gnu::target("avx2")]] explicit Expanded16(__m256i q) {
+        q = _mm256_permute4x64_epi64(q, 0xD8);
+        const __m256i blue = _mm256_and_si256(_mm256_slli_epi16(q, 3), splat16x2(0x00F8));
+        const __m256i red = _mm256_and_si256(_mm256_srli_epi16(q, 8), splat16x2(0x00F8));
+        const __m256i green = _mm256_and_si256(_mm256_slli_epi16(q, 5), splat16x2(0xFC00));
+        const __m256i byte0 = RedLow ? red : blue;
+        const __m256i byte2 = RedLow ? blue : red;
+        const __m256i bytes01 = _mm256_or_si256(byte0, green);
+        low = _mm256_unpacklo_epi16(bytes01, byte2);
+        high = _mm256_unpackhi_epi16(bytes01, byte2);
+    }
+};
+
 template <bool RedLow> struct Rgb16To32Kernel : KernelShape<2, 4, rgb16_expand_line<32>> {
     static void step16(std::uint8_t* out, const std::uint8_t* in) {
         const Expanded<RedLow> a(load128(in));
@@ -169,6 +221,17 @@ template <bool RedLow> struct Rgb16To32Kernel : KernelShape<2, 4, rgb16_expand_l
     }
     static void step4(std::uint8_t* out, const std::uint8_t* in) {
         store128(out, Expanded<RedLow>(load_half(in)).low);
+    }
+};
+
+template <bool RedLow> struct Rgb16To32KernelAvx2 : KernelShape<2, 4, rgb16_expand_line<32>> {
+    [[gnu::target("avx2")]] static void step16(std::uint8_t* out, const std::uint8_t* in) {
+        const Expanded16<RedLow> e(load256(in));
+        store256(out, e.low);
+        store256(out + 32, e.high);
+    }
+    static void step4(std::uint8_t* out, const std::uint8_t* in) {
+        Rgb16To32Kernel<RedLow>::step4(out, in);
     }
 };
 
@@ -253,6 +316,36 @@ template <bool RedLow> struct Rgb16To24KernelSsse3 : KernelShape<2, 3, rgb16_exp
     }
     [[gnu::target("ssse3")]] static void step4(std::uint8_t* out, const std::uint8_t* in) {
         shuffle_store_12<false>(out, Expanded<RedLow>(load_half(in)).low);
+    }
+};
+
+// AVX2: pixels 0-7 (low) and 8-15 (high) as 32-bit colours become 48 contiguous bytes. Each
+// 128-bit half is squeezed to 12 bytes by the byte shuffle (swap reverses the channel order on
+// the way), then the 32-bit words are gathered across the halves.
+template <bool Swap>
+[[gnu::target("avx2")]] inline void shuffle_store_48_avx2(std::uint8_t* out, const __m256i& low,
+                                                          const __m256i& high) {
+    const __m256i squeeze = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(Pack24Masks<Swap>::masks[0].bytes)));
+    // Words 0-2 and 4-6 of each hold pixels 0-3 and 4-7 (of low), 8-11 and 12-15 (of high).
+    const __m256i a = _mm256_shuffle_epi8(low, squeeze);
+    const __m256i b = _mm256_shuffle_epi8(high, squeeze);
+    const __m256i first = _mm256_blend_epi32(
+        _mm256_permutevar8x32_epi32(a, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 0, 0)),
+        _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 0, 1)), 0xC0);
+    const __m256i rest =
+        _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 0));
+    store256(out, first);
+    store128(out + 32, _mm256_castsi256_si128(rest));
+}
+
+template <bool RedLow> struct Rgb16To24KernelAvx2 : KernelShape<2, 3, rgb16_expand_line<24>> {
+    [[gnu::target("avx2")]] static void step16(std::uint8_t* out, const std::uint8_t* in) {
+        const Expanded16<RedLow> e(load256(in));
+        shuffle_store_48_avx2<false>(out, e.low, e.high);
+    }
+    [[gnu::target("avx2")]] static void step4(std::uint8_t* out, const std::uint8_t* in) {
+        Rgb16To24KernelSsse3<RedLow>::step4(out, in);
     }
 };
 
@@ -345,6 +438,15 @@ template <bool Swap> struct Rgb32To24KernelSsse3 : KernelShape<4, 3, rgb32_line<
     }
 };
 
+template <bool Swap> struct Rgb32To24KernelAvx2 : KernelShape<4, 3, rgb32_line<24, Swap>> {
+    [[gnu::target("avx2")]] static void step16(std::uint8_t* out, const std::uint8_t* in) {
+        shuffle_store_48_avx2<Swap>(out, load256(in), load256(in + 32));
+    }
+    [[gnu::target("avx2")]] static void step4(std::uint8_t* out, const std::uint8_t* in) {
+        Rgb32To24KernelSsse3<Swap>::step4(out, in);
+    }
+};
+
 struct Rgb32SwapKernel : KernelShape<4, 4, rgb32_line<32, true>> {
     static void step16(std::uint8_t* out, const std::uint8_t* in) {
         for (int k = 0; k < 64; k += 16) {
@@ -413,12 +515,12 @@ void run_palette(void* destination, std::int32_t destination_pitch) {
 
 // The 16-bit to 24- and 32-bit members serve both orders: the order is the one the expansion
 // tables were last selected for.
-template <template <bool> class Sse2, template <bool> class Ssse3 = Sse2>
+template <template <bool> class Sse2, template <bool> class Ssse3, template <bool> class Avx2>
 void run_expanding(void* destination, std::int32_t destination_pitch) {
     if (expand_tables_red_low()) {
-        run_vector<Sse2<true>, Ssse3<true>>(destination, destination_pitch);
+        run_vector<Sse2<true>, Ssse3<true>, Avx2<true>>(destination, destination_pitch);
     } else {
-        run_vector<Sse2<false>, Ssse3<false>>(destination, destination_pitch);
+        run_vector<Sse2<false>, Ssse3<false>, Avx2<false>>(destination, destination_pitch);
     }
 }
 
@@ -450,19 +552,22 @@ void convert_pal_to_32_bl_mmx(void* d, std::int32_t p) {
 }
 
 void convert_16_to_15_rl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb16To16Kernel<Rgb16To15Rl>>(d, p);
+    run_vector<Rgb16To16Kernel<Rgb16To15Rl>, Rgb16To16Kernel<Rgb16To15Rl>,
+               Rgb16To16KernelAvx2<Rgb16To15Rl>>(d, p);
 }
 void convert_16_to_16_rl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb16To16Kernel<Rgb16To16Rl>>(d, p);
+    run_vector<Rgb16To16Kernel<Rgb16To16Rl>, Rgb16To16Kernel<Rgb16To16Rl>,
+               Rgb16To16KernelAvx2<Rgb16To16Rl>>(d, p);
 }
 void convert_16_to_15_bl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb16To16Kernel<Rgb16To15Bl>>(d, p);
+    run_vector<Rgb16To16Kernel<Rgb16To15Bl>, Rgb16To16Kernel<Rgb16To15Bl>,
+               Rgb16To16KernelAvx2<Rgb16To15Bl>>(d, p);
 }
 void convert_16_to_24_mmx(void* d, std::int32_t p) {
-    run_expanding<Rgb16To24Kernel, Rgb16To24KernelSsse3>(d, p);
+    run_expanding<Rgb16To24Kernel, Rgb16To24KernelSsse3, Rgb16To24KernelAvx2>(d, p);
 }
 void convert_16_to_32_mmx(void* d, std::int32_t p) {
-    run_expanding<Rgb16To32Kernel>(d, p);
+    run_expanding<Rgb16To32Kernel, Rgb16To32Kernel, Rgb16To32KernelAvx2>(d, p);
 }
 
 void convert_32_to_15_rl_mmx(void* d, std::int32_t p) {
@@ -482,10 +587,11 @@ void convert_32_to_16_bl_mmx(void* d, std::int32_t p) {
                Rgb32To16KernelAvx2<16, false>>(d, p);
 }
 void convert_32_to_24_rl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To24Kernel<true>, Rgb32To24KernelSsse3<true>>(d, p);
+    run_vector<Rgb32To24Kernel<true>, Rgb32To24KernelSsse3<true>, Rgb32To24KernelAvx2<true>>(d, p);
 }
 void convert_32_to_24_bl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To24Kernel<false>, Rgb32To24KernelSsse3<false>>(d, p);
+    run_vector<Rgb32To24Kernel<false>, Rgb32To24KernelSsse3<false>, Rgb32To24KernelAvx2<false>>(d,
+                                                                                          p);
 }
 void convert_32_to_32_rl_mmx(void* d, std::int32_t p) {
     run_vector<Rgb32SwapKernel, Rgb32SwapKernelSsse3>(d, p);

@@ -76,27 +76,32 @@ inline void store_vector(std::uint8_t* p, const __m128i& v) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
-// Fills n bytes (a multiple of element, the pattern's period) with the 8-byte pattern: the short
-// head up to the vectors' alignment, whole vectors (__m128i or __m256i), then the short tail.
+// Fills n bytes (a multiple of element, the pattern's period) with the 8-byte pattern held in
+// every lane of v (__m128i or __m256i). Spans shorter than a vector go in pieces. Longer ones get
+// one vector at the start, whole vectors from the first boundary of the vector's size on (when
+// that lies a whole number of elements in), and one vector ending at the last byte: the
+// overlapping stores write the same bytes, since every one starts a whole number of elements in.
 template <class Vector>
-[[gnu::always_inline]] inline void fill_pattern(std::uint8_t* d, const Vector& v, std::uint64_t pattern,
-                                                std::size_t element, std::size_t n) {
+[[gnu::always_inline]] inline void fill_pattern(std::uint8_t* d, const Vector& v,
+                                                std::uint64_t pattern, std::size_t element,
+                                                std::size_t n) {
     constexpr std::size_t size = sizeof(Vector);
-    if (n >= size) {
-        const std::size_t head = head_to_alignment(d, element, size);
-        fill_short(d, pattern, head);
-        d += head;
-        n -= head;
-        for (; n >= 4 * size; n -= 4 * size, d += 4 * size) {
-            store_vector(d, v);
-            store_vector(d + size, v);
-            store_vector(d + 2 * size, v);
-            store_vector(d + 3 * size, v);
-        }
-        for (; n >= size; n -= size, d += size)
-            store_vector(d, v);
+    if (n < size) {
+        fill_short(d, pattern, n);
+        return;
     }
-    fill_short(d, pattern, n);
+    std::uint8_t* const last = d + n - size;
+    store_vector(d, v);
+    d += head_to_alignment(d, element, size);
+    for (; d + 4 * size <= last; d += 4 * size) {
+        store_vector(d, v);
+        store_vector(d + size, v);
+        store_vector(d + 2 * size, v);
+        store_vector(d + 3 * size, v);
+    }
+    for (; d < last; d += size)
+        store_vector(d, v);
+    store_vector(last, v);
 }
 
 void fill_pattern_sse2(std::uint8_t* d, std::uint64_t pattern, std::size_t element,

@@ -155,6 +155,12 @@ TEST(LzwUnpack, CodeAboutToBeDefinedRepeatsThePreviousStringsFirstByte) {
     const Decoded d = unpack(pack({'a', 'b', 256, 258, 4095}), 16);
     EXPECT_EQ(d.result, 0);
     EXPECT_EQ(std::string(d.bytes.begin(), d.bytes.end()), "abababa");
+    // A destination that ends inside a string gets as much of it as fits, first byte included.
+    for (std::size_t room = 1; room < 7; ++room) {
+        const Decoded cut = unpack(pack({'a', 'b', 256, 258, 4095}), room);
+        EXPECT_EQ(cut.result, -1);
+        EXPECT_EQ(std::string(cut.bytes.begin(), cut.bytes.end()), std::string("abababa", room));
+    }
     // An end code first is an empty block.
     EXPECT_EQ(unpack(pack({4095}), 4).result, 0);
     EXPECT_EQ(unpack(pack({4095}), 4).written, 0u);

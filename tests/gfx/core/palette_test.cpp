@@ -62,11 +62,21 @@ TEST(Palette, ShallowScreensShowOnlyTheirValuesThroughTheModesColourMaps) {
         EXPECT_EQ(screen.driver().palette_calls.size(), 0u); // cleared after set-up
         EXPECT_EQ(screen->source_palette[255], distinct(255));
     }
-    {
-        TestScreen screen({.depth = 4, .mode_num = 9, .palette = &p64.desc});
-        EXPECT_EQ(screen->device_palette[6], palette_pack(170, 85, 0)); // entry 20
-        EXPECT_EQ(screen->device_palette[8], ega64(56));
-        EXPECT_EQ(screen->colour_map[15], 63);
+    { // 16 colours through modes 7 and 8 as they are, through mode 9 to the 64 EGA colours.
+        using Map = std::array<std::uint8_t, 16>;
+        const Map identity{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+        const Map ega{0, 1, 2, 3, 4, 5, 20, 7, 56, 57, 58, 59, 60, 61, 62, 63};
+        for (auto [mode, palette, map] : {std::tuple{7, &p16.desc, identity},
+                                          {8, &p16.desc, identity}, {9, &p64.desc, ega}}) {
+            TestScreen screen({.depth = 4, .mode_num = mode, .palette = palette});
+            EXPECT_EQ(screen->colour_map, map) << mode;
+            for (int v = 0; v < 16; ++v) {
+                const std::uint32_t shown = mode == 9 ? ega64(map[static_cast<std::size_t>(v)])
+                                                      : distinct(v);
+                EXPECT_EQ(screen->device_palette[static_cast<std::size_t>(v)], shown) << v;
+            }
+        }
+        EXPECT_EQ(ega64(20), palette_pack(170, 85, 0));
     }
     {
         TestScreen screen({.depth = 1, .mode_num = 2, .palette = &p16.desc});
@@ -161,6 +171,7 @@ TEST(Palette, EntriesAreMaskedToTheDefaultPalettesSize) {
 
 TEST(Palette, ColourConversions) {
     EXPECT_EQ(colour_from_rgb(2, 0, 0xFF, 0x80, 0x08), 0xFC01u);
+    EXPECT_EQ(colour_from_rgb(2, 0, 0x07, 0xFC, 0xFF), 0x07FFu) << "all six green bits";
     EXPECT_EQ(colour_from_rgb(4, 0x123456, 0xFF, 0xFF, 0xFF), 0x123456u);
     EXPECT_EQ(colour_to_depth(2, 0xAB00001F), 0x0003u);
     EXPECT_EQ(colour_to_depth(2, 0x00FF8008), 0xFC01u);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -11,6 +13,7 @@
 #include "gfx/console/screen_sleep.h"
 #include "gfx/console/text_output.h"
 #include "gfx/core/builtin_data.h"
+#include "gfx/core/draw_context.h"
 #include "gfx/core/palette.h"
 #include "runtime/console_hooks.h"
 #include "runtime/print.h"
@@ -109,10 +112,26 @@ TEST_F(ScreenSetup, TheUsageScreen) {
     EXPECT_EQ(hooks.print_text, &print_text);
     EXPECT_EQ(hooks.sleep, &screen_sleep);
     EXPECT_EQ(hooks.read_cell, &read_cell);
-    EXPECT_TRUE(hooks.key_waiting && hooks.wait_key && hooks.read_key_string && hooks.key_down);
+    // An empty slot would send that operation to the text console: all 27 are filled, and all
+    // are emptied again when the screen closes.
+    const auto slots = [&hooks] {
+        return std::vector<bool>{
+            !!hooks.read_key_string, !!hooks.wait_key,        !!hooks.key_waiting,
+            !!hooks.clear_screen,    !!hooks.set_colour,      !!hooks.move_cursor,
+            !!hooks.set_text_size,   !!hooks.cursor_column,   !!hooks.cursor_row,
+            !!hooks.cursor_position, !!hooks.text_size,       !!hooks.print_text,
+            !!hooks.print_text_wide, !!hooks.read_line_raw,   !!hooks.key_down,
+            !!hooks.query_mouse,     !!hooks.move_mouse,      !!hooks.port_in,
+            !!hooks.port_out,        !!hooks.view_changed,    !!hooks.input_line,
+            !!hooks.input_line_wide, !!hooks.read_cell,       !!hooks.sleep,
+            !!hooks.console_query,   !!hooks.copy_page,       !!hooks.set_pages};
+    };
+    ASSERT_EQ(slots().size(), static_cast<std::size_t>(rt::console_hook_slots));
+    EXPECT_EQ(slots(), std::vector<bool>(rt::console_hook_slots, true));
 
     screen_exit_handler();
     EXPECT_TRUE(closed());
+    EXPECT_EQ(slots(), std::vector<bool>(rt::console_hook_slots, false));
     EXPECT_STREQ(window_title(), title.c_str()) << "the title outlives the screen";
 }
 
@@ -133,6 +152,8 @@ TEST_F(ScreenSetup, DepthsAndPageCounts) {
 
     ASSERT_EQ(screen_open_sized(16, 8, 8, -5, 0, 0), 0);
     EXPECT_EQ(current_screen()->page_count, 1);
+    ASSERT_EQ(screen_open_sized(1, 1, 8, 1, 0, 0), 0) << "the smallest screen";
+    EXPECT_EQ(current_screen()->text_cols + current_screen()->text_rows, 0);
     for (auto [mode, pages, expected] : {std::tuple{1, 0, 8}, {8, -1, 4}, {13, 0, 1}, {13, 3, 3}}) {
         ASSERT_EQ(screen_open_mode(mode, 0, pages, 0, 0), 0);
         EXPECT_EQ(current_screen()->page_count, expected) << mode;
@@ -152,6 +173,11 @@ TEST_F(ScreenSetup, DepthsAndPageCounts) {
     EXPECT_TRUE(closed());
     EXPECT_EQ(screen_open_mode_pages(13, -1, -1), 0);
     EXPECT_EQ(screen_open_mode_pages(13, 0, 0), 0);
+    EXPECT_EQ(screen_open_mode_pages(7, 2, -1), 0);
+    EXPECT_EQ(context_get().work_page, 2) << "one page number is enough to choose pages";
+    EXPECT_EQ(current_screen()->visible_page, 0);
+    EXPECT_EQ(mode_info(-1), nullptr);
+    EXPECT_EQ(mode_info(mode_count), nullptr);
 }
 
 TEST_F(ScreenSetup, EveryNumberedMode) {
@@ -313,6 +339,26 @@ TEST_F(ScreenSetup, ASecondOpenClosesTheFirstAndKeepsTheTitle) {
     EXPECT_EQ(fakes().titles,
               (std::vector<std::string>{std::string(127, 't'), "drivenudge", "drivenudge"}));
     screen_set_title(title_from_path(program_file_path())); // the default, for the other tests
+}
+
+// The exit handler is registered with the first screen, so a screen left open is closed, its
+// driver and display restored, when the program ends.
+void say_closed() { std::fputs("driver closed at exit\n", stderr); }
+const DisplayDriver closing{"Closing", [](const char*, int, int, int, int, ModeFlags) { return 0; },
+                            say_closed, no_op,   no_op,   nullptr, nullptr,
+                            nullptr,    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const DisplayDriver* const closing_only[] = {&closing};
+
+void open_and_exit() {
+    static const DriverChoiceOverride choice{closing_only, nullptr};
+    override_driver_choice(&choice);
+    screen_open_sized(16, 8, 8, 1, 0, 0);
+    std::exit(0);
+}
+
+TEST(ScreenAtExit, IsClosedByTheExitHandler) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(open_and_exit(), ::testing::ExitedWithCode(0), "driver closed at exit");
 }
 
 TEST(WindowTitle, IsTheProgramFileNameWithoutFolderAndExtension) {
