@@ -293,11 +293,18 @@ int set_mode(const ModeRequest& request) {
     screen.text_cols = request.text_cols;
     screen.text_rows = request.text_rows;
 
+    // The driver's thread presents the page from now on: it is cleared under the screen lock.
+    screen_lock();
+    bool cleared = true;
     try {
         DrawContext& context = context_get();
         text_cells_reset(context, true);
         context_clear_pages(context, screen);
     } catch (const std::bad_alloc&) {
+        cleared = false;
+    }
+    screen_unlock(0, screen.height - 1);
+    if (!cleared) {
         close_at_exit();
         return result_failed;
     }

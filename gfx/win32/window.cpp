@@ -295,13 +295,9 @@ void window_wait_vsync() {
 int window_get_mouse(int* x, int* y, int* wheel, int* buttons, int* clipped) {
     // The driver thread writes these while it handles messages; the lock gives a consistent set.
     DriverLockGuard lock;
-    if (!state.active || !process_state.cursor_inside) return -1;
-    if (x) *x = process_state.pointer.mouse_x;
-    if (y) *y = process_state.pointer.mouse_y;
-    if (wheel) *wheel = process_state.wheel;
-    if (buttons) *buttons = process_state.buttons;
-    if (clipped) *clipped = state.clip_cursor;
-    return 0;
+    return report_mouse(state.active && process_state.cursor_inside, process_state.pointer,
+                        process_state.wheel, process_state.buttons, state.clip_cursor,
+                        {x, y, wheel, buttons, clipped});
 }
 
 void window_set_mouse(int x, int y, int cursor, int clip) {

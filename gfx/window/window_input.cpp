@@ -21,6 +21,17 @@ Event mouse_move_event(PointerMotion& pointer, int x, int y, int screen_x, int s
     return event;
 }
 
+int report_mouse(bool available, const PointerMotion& pointer, int wheel, int buttons,
+                 int clipped, const MouseReport& out) {
+    if (!available) return -1;
+    if (out.x) *out.x = pointer.mouse_x;
+    if (out.y) *out.y = pointer.mouse_y;
+    if (out.wheel) *out.wheel = wheel;
+    if (out.buttons) *out.buttons = buttons;
+    if (out.clipped) *out.clipped = clipped;
+    return 0;
+}
+
 Event button_event(int& buttons, int bit, std::int32_t type) {
     if (type == EVENT_BUTTON_RELEASED)
         buttons &= ~bit;

@@ -35,6 +35,19 @@ struct PointerMotion {
 Event mouse_move_event(PointerMotion& pointer, int x, int y, int screen_x, int screen_y,
                        bool active);
 
+// The mouse query of the display drivers: -1 unless the window is active with the pointer inside
+// (available); else 0 with the position, the vertical wheel, the held buttons and whether the
+// pointer is kept in the window, each stored where its out-pointer is given.
+struct MouseReport {
+    int* x;
+    int* y;
+    int* wheel;
+    int* buttons;
+    int* clipped;
+};
+int report_mouse(bool available, const PointerMotion& pointer, int wheel, int buttons,
+                 int clipped, const MouseReport& out);
+
 // A button pressed or double-clicked (type 5 or 7) or released (6): updates the held buttons and
 // makes the event, whose field is the button's bit.
 Event button_event(int& buttons, int bit, std::int32_t type);

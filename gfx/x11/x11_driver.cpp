@@ -902,13 +902,8 @@ void x11_wait_vsync() {
 
 int x11_get_mouse(int* mouse_x, int* mouse_y, int* wheel, int* buttons, int* clipped) {
     std::lock_guard lock(driver_lock);
-    if (!x.active || !x.cursor_inside) return -1;
-    if (mouse_x) *mouse_x = x.pointer.mouse_x;
-    if (mouse_y) *mouse_y = x.pointer.mouse_y;
-    if (wheel) *wheel = x.wheel;
-    if (buttons) *buttons = x.buttons;
-    if (clipped) *clipped = x.clip_cursor;
-    return 0;
+    return report_mouse(x.active && x.cursor_inside, x.pointer, x.wheel, x.buttons, x.clip_cursor,
+                        {mouse_x, mouse_y, wheel, buttons, clipped});
 }
 
 void x11_set_mouse(int mouse_x, int mouse_y, int cursor, int clip) {

@@ -2,6 +2,7 @@
 // the runtime's wait seam that can post a key at the n-th wait.
 #pragma once
 
+#include "gfx/console/event_queue.h"
 #include "gfx/console/key_buffer.h"
 #include "gfx/core/screen_state.h"
 #include "runtime/console_hooks.h"
@@ -22,6 +23,15 @@ struct WaitRecord {
 inline WaitRecord& record() {
     static WaitRecord r;
     return r;
+}
+
+// Every event queued on the open screen, oldest first; the queue is left empty.
+inline std::vector<zered::Event> take_events() {
+    std::vector<zered::Event> events;
+    zered::Event event;
+    while (zered::take_event(&event))
+        events.push_back(event);
+    return events;
 }
 
 inline void empty_key_buffer() {

@@ -12,6 +12,7 @@
 
 #include "gfx/console/event_queue.h"
 #include "gfx/console/key_buffer.h"
+#include "gfx/console/key_test_support.h"
 #include "gfx/core/framebuffer.h"
 #include "gfx/core/palette.h"
 #include "gfx/core/test_screen.h"
@@ -33,13 +34,7 @@ template <typename Done> bool eventually(Done done) {
     return true;
 }
 
-inline std::vector<zered::Event> take_events() {
-    std::vector<zered::Event> events;
-    zered::Event event;
-    while (zered::take_event(&event))
-        events.push_back(event);
-    return events;
-}
+using keytest::take_events;
 
 inline std::vector<std::int32_t> take_keys() {
     std::vector<std::int32_t> keys;

@@ -3,19 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "gfx/console/key_buffer.h"
+#include "gfx/console/key_test_support.h"
 #include "gfx/core/test_screen.h"
 #include "gfx/window/code_page_437.h"
 
 namespace zered {
 namespace {
 
-std::vector<Event> take_events() {
-    std::vector<Event> events;
-    Event event;
-    while (take_event(&event))
-        events.push_back(event);
-    return events;
-}
+using keytest::take_events;
 
 TEST(MouseMove, TheFirstMoveAndMovesWithoutMotionOrFocusMakeNoEvent) {
     PointerMotion pointer;
@@ -49,6 +44,22 @@ TEST(Buttons, PressesAndReleasesKeepTheHeldSetAndReportTheBit) {
     EXPECT_EQ(event.type, EVENT_BUTTON_RELEASED);
     EXPECT_EQ(event.field1, BUTTON_LEFT);
     EXPECT_EQ(buttons, BUTTON_EXTRA_2);
+}
+
+TEST(MouseQuery, AnswersOnlyWhileAvailableAndFillsWhatIsAskedFor) {
+    PointerMotion pointer;
+    pointer.mouse_x = 12;
+    pointer.mouse_y = 34;
+    int x = -1, y = -1, wheel = -1, buttons = -1, clipped = -1;
+    EXPECT_EQ(report_mouse(false, pointer, 3, 2, 1, {&x, &y, &wheel, &buttons, &clipped}), -1);
+    EXPECT_EQ(x, -1) << "nothing stored";
+    EXPECT_EQ(report_mouse(true, pointer, 3, 2, 1, {&x, &y, &wheel, &buttons, &clipped}), 0);
+    EXPECT_EQ(x, 12);
+    EXPECT_EQ(y, 34);
+    EXPECT_EQ(wheel, 3);
+    EXPECT_EQ(buttons, 2);
+    EXPECT_EQ(clipped, 1);
+    EXPECT_EQ(report_mouse(true, pointer, 3, 2, 1, {nullptr, nullptr, nullptr, nullptr, nullptr}), 0);
 }
 
 TEST(Wheel, EachStepIsOneNotch) {

@@ -22,6 +22,8 @@
 
 #include "gfx/console/event_queue.h"
 #include "gfx/console/key_buffer.h"
+#include "gfx/console/key_input.h"
+#include "gfx/console/key_test_support.h"
 #include "gfx/core/framebuffer.h"
 #include "gfx/core/palette.h"
 #include "gfx/core/screen_setup.h"
@@ -41,13 +43,7 @@ template <typename Condition> bool eventually(Condition condition) {
     return condition();
 }
 
-std::vector<Event> take_events() {
-    std::vector<Event> events;
-    Event event;
-    while (take_event(&event))
-        events.push_back(event);
-    return events;
-}
+using keytest::take_events;
 
 bool has_event(const std::vector<Event>& events, std::int32_t type, std::int32_t field1) {
     for (const Event& event : events)
@@ -84,7 +80,7 @@ class X11Test : public ::testing::Test {
         // The first passes present the cleared page; events of the opening are of no interest.
         const unsigned long start = x11_pass_count();
         eventually([&] { return x11_pass_count() > start + 2; });
-        take_events();
+        forget_events();
         return window_ != 0;
     }
 
@@ -171,8 +167,22 @@ class X11Test : public ::testing::Test {
         XFlush(display_);
     }
 
+    // Waits until an event of this type and first field has come (since the last forget()).
+    bool event_comes(std::int32_t type, std::int32_t field1) {
+        return eventually([&] {
+            for (const Event& event : take_events())
+                seen_.push_back(event);
+            return has_event(seen_, type, field1);
+        });
+    }
+    void forget_events() {
+        take_events();
+        seen_.clear();
+    }
+
     Display* display_ = nullptr;
     ::Window window_ = 0;
+    std::vector<Event> seen_;
 };
 
 using X11Present = X11Test;
@@ -233,11 +243,8 @@ TEST_F(X11Input, KeysArriveAsKeyCodesAndEventsWithPcScanCodes) {
     tap(XK_a);
     ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
     EXPECT_EQ(take_key(), 'a');
-    ASSERT_TRUE(eventually([] { return current_screen()->event_read != current_screen()->event_write; }));
-    std::this_thread::sleep_for(50ms);
-    std::vector<Event> events = take_events();
-    EXPECT_TRUE(has_event(events, EVENT_KEY_PRESSED, 30));
-    EXPECT_TRUE(has_event(events, EVENT_KEY_RELEASED, 30));
+    EXPECT_TRUE(event_comes(EVENT_KEY_PRESSED, 30));
+    EXPECT_TRUE(event_comes(EVENT_KEY_RELEASED, 30));
 
     // An arrow key gives its extended code; Shift alone gives events but no key code.
     tap(XK_Up);
@@ -245,15 +252,18 @@ TEST_F(X11Input, KeysArriveAsKeyCodesAndEventsWithPcScanCodes) {
     EXPECT_EQ(take_key(), 0x48FF);
     tap(XK_Shift_L);
     tap(XK_Control_L);
-    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(event_comes(EVENT_KEY_PRESSED, 29)) << "Ctrl, after Shift";
+    EXPECT_TRUE(has_event(seen_, EVENT_KEY_PRESSED, 42));
     EXPECT_EQ(key_waiting(), 0);
-    events = take_events();
-    EXPECT_TRUE(has_event(events, EVENT_KEY_PRESSED, 42));
 
     // Alt alone makes no event at all; Alt+X is an extended code.
+    forget_events();
     tap(XK_Alt_L);
-    std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(has_event(take_events(), EVENT_KEY_PRESSED, 56));
+    tap(XK_b);
+    EXPECT_TRUE(event_comes(EVENT_KEY_RELEASED, 48)) << "B, after Alt";
+    EXPECT_FALSE(has_event(seen_, EVENT_KEY_PRESSED, 56));
+    EXPECT_FALSE(has_event(seen_, EVENT_KEY_RELEASED, 56));
+    EXPECT_EQ(take_key(), 'b');
     key(XK_Alt_L, true);
     tap(XK_x);
     key(XK_Alt_L, false);
@@ -262,9 +272,9 @@ TEST_F(X11Input, KeysArriveAsKeyCodesAndEventsWithPcScanCodes) {
 
     // Held down, the key state shows it; both Shift keys are one virtual key.
     key(XK_Shift_R, true);
-    EXPECT_TRUE(eventually([] { return current_screen()->key_state[42] && current_screen()->key_state[54]; }));
+    EXPECT_TRUE(eventually([] { return key_down(42) && key_down(54); }));
     key(XK_Shift_R, false);
-    EXPECT_TRUE(eventually([] { return !current_screen()->key_state[54]; }));
+    EXPECT_TRUE(eventually([] { return !key_down(54); }));
 }
 
 TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
@@ -276,7 +286,7 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
         return current_screen()->driver->get_mouse(&x, &y, nullptr, nullptr, nullptr) == 0 &&
                x == 120 && y == 35;
     }));
-    take_events();
+    forget_events();
 
     button(1, true);
     button(1, false);
@@ -286,17 +296,11 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
     button(4, false);
     button(3, true);
     button(3, false);
-    ASSERT_TRUE(eventually([] {
-        const ScreenState& s = *current_screen();
-        return (s.event_write - s.event_read + event_queue_size) % event_queue_size >= 7;
-    }));
-    std::this_thread::sleep_for(50ms);
-    const std::vector<Event> events = take_events();
-    EXPECT_TRUE(has_event(events, EVENT_BUTTON_PRESSED, 1));
-    EXPECT_TRUE(has_event(events, EVENT_BUTTON_DOUBLE_CLICKED, 1));
-    EXPECT_TRUE(has_event(events, EVENT_BUTTON_RELEASED, 1));
-    EXPECT_TRUE(has_event(events, EVENT_WHEEL, 1));
-    EXPECT_TRUE(has_event(events, EVENT_BUTTON_PRESSED, 2)) << "X's third button is the right one";
+    EXPECT_TRUE(event_comes(EVENT_BUTTON_RELEASED, 2)) << "X's third button is the right one";
+    EXPECT_TRUE(has_event(seen_, EVENT_BUTTON_PRESSED, 1));
+    EXPECT_TRUE(has_event(seen_, EVENT_BUTTON_DOUBLE_CLICKED, 1));
+    EXPECT_TRUE(has_event(seen_, EVENT_BUTTON_RELEASED, 1));
+    EXPECT_TRUE(has_event(seen_, EVENT_WHEEL, 1));
 
     int wheel = 0, buttons = -1;
     EXPECT_EQ(current_screen()->driver->get_mouse(nullptr, nullptr, &wheel, &buttons, nullptr), 0);
@@ -308,7 +312,7 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
     EXPECT_TRUE(eventually([] {
         return current_screen()->driver->get_mouse(nullptr, nullptr, nullptr, nullptr, nullptr) == -1;
     }));
-    EXPECT_TRUE(eventually([] { return has_event(take_events(), EVENT_MOUSE_LEFT, 0); }));
+    EXPECT_TRUE(event_comes(EVENT_MOUSE_LEFT, 0));
 }
 
 TEST_F(X11Window, TheWindowManagersCloseGivesTheCloseKeyAndTheWindowStays) {
@@ -324,7 +328,7 @@ TEST_F(X11Window, TheWindowManagersCloseGivesTheCloseKeyAndTheWindowStays) {
     XFlush(display_);
     ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
     EXPECT_EQ(take_key(), 0x6BFF);
-    EXPECT_TRUE(has_event(take_events(), EVENT_CLOSE_REQUESTED, 0));
+    EXPECT_TRUE(event_comes(EVENT_CLOSE_REQUESTED, 0));
     EXPECT_EQ(x11_window_id(), window_);
 }
 
