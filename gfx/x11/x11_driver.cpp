@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -39,6 +40,10 @@ namespace {
 inline constexpr unsigned long double_click_ms = 500;
 // The longest a pass with nothing to do waits for the X server or the program before it looks again.
 inline constexpr int idle_wait_ms = 1000;
+// A server that is there but busy (connections opened and closed in quick succession fill its
+// queue) refuses a connection for a moment: so many tries, this far apart.
+inline constexpr int connect_tries = 10;
+inline constexpr auto connect_retry = std::chrono::milliseconds(20);
 // How long set-up waits for the window manager to map the window.
 inline constexpr auto map_wait = std::chrono::seconds(2);
 
@@ -405,6 +410,18 @@ inline constexpr long input_events = KeyPressMask | KeyReleaseMask | ButtonPress
                                      LeaveWindowMask | FocusChangeMask | ExposureMask |
                                      StructureNotifyMask;
 
+// The display DISPLAY names, or nullptr. Only a refusal that says "try again" is tried again; no
+// server, or no DISPLAY, fails at once.
+Display* open_display() {
+    for (int attempt = 1;; ++attempt) {
+        errno = 0;
+        if (Display* display = XOpenDisplay(nullptr)) return display;
+        const bool transient = errno == EAGAIN || errno == ECONNRESET || errno == EINTR;
+        if (!transient || attempt == connect_tries) return nullptr;
+        std::this_thread::sleep_for(connect_retry);
+    }
+}
+
 bool setup() {
     static std::once_flag handler_installed;
     std::call_once(handler_installed, [] {
@@ -413,7 +430,7 @@ bool setup() {
     });
     ScreenState* screen = current_screen();
     if (!screen) return false;
-    x.display = XOpenDisplay(nullptr);
+    x.display = open_display();
     if (!x.display) return false;
 
     XVisualInfo info{};
