@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "gfx/console/key_buffer.h"
 #include "gfx/console/key_test_support.h"
 #include "gfx/core/test_screen.h"
@@ -91,6 +93,15 @@ TEST(WindowRequests, CloseGivesTheCloseKeyAndEventActivationForgetsHeldInput) {
     EXPECT_EQ(screen->key_state[30], 0);
     EXPECT_EQ(screen.dirty_lines(), 4);
     EXPECT_TRUE(take_events().empty()) << "the focus event is the caller's";
+}
+
+TEST(CodePage437, EveryCharacterOfTheUpperHalfFindsItsByte) {
+    // Bytes 0x80 to 0xFE as the code page draws them; 0xFF is the no-break space.
+    const std::u32string upper = U"ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜ¢£¥₧ƒáíóúñÑªº¿⌐¬½¼¡«»░▒▓│┤╡╢╖╕╣║╗╝╜╛┐"
+                                 U"└┴┬├─┼╞╟╚╔╩╦╠═╬╧╨╤╥╙╘╒╓╫╪┘┌█▄▌▐▀αßΓπΣσµτΦΘΩδ∞φε∩≡±≥≤⌠⌡÷≈°∙·√ⁿ²■\u00A0";
+    ASSERT_EQ(upper.size(), 128u);
+    for (std::size_t i = 0; i < upper.size(); ++i)
+        EXPECT_EQ(code_page_437_of(upper[i]), 0x80 + i) << "byte " << std::hex << 0x80 + i;
 }
 
 TEST(CodePage437, CharactersMapToTheirBytesAndOthersToNone) {
