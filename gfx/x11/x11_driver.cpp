@@ -284,8 +284,27 @@ bool make_image() {
     return x.image->data != nullptr;
 }
 
-Atom atom(const char* name) {
-    return XInternAtom(x.display, name, False);
+// The atoms the driver uses, in one round trip.
+void intern_atoms() {
+    Atom* const targets[] = {&x.wm_protocols,        &x.wm_delete_window,
+                             &x.net_wm_state,        &x.net_wm_state_fullscreen,
+                             &x.net_wm_state_above,  &x.net_wm_name,
+                             &x.utf8_string,         &x.motif_wm_hints,
+                             &x.net_supporting_wm_check};
+    char* names[] = {const_cast<char*>("WM_PROTOCOLS"),
+                     const_cast<char*>("WM_DELETE_WINDOW"),
+                     const_cast<char*>("_NET_WM_STATE"),
+                     const_cast<char*>("_NET_WM_STATE_FULLSCREEN"),
+                     const_cast<char*>("_NET_WM_STATE_ABOVE"),
+                     const_cast<char*>("_NET_WM_NAME"),
+                     const_cast<char*>("UTF8_STRING"),
+                     const_cast<char*>("_MOTIF_WM_HINTS"),
+                     const_cast<char*>("_NET_SUPPORTING_WM_CHECK")};
+    static_assert(std::size(targets) == std::size(names));
+    Atom atoms[std::size(names)] = {};
+    XInternAtoms(x.display, names, static_cast<int>(std::size(names)), False, atoms);
+    for (std::size_t i = 0; i < std::size(names); ++i)
+        *targets[i] = atoms[i];
 }
 
 // A window manager that follows the desktop conventions takes full-screen requests; without one
@@ -384,15 +403,23 @@ void apply_full_screen(bool on) {
     x.repaint = true;
 }
 
+// Waits for the window to be mapped (a window manager may take a while, or never do it), then
+// gives it the keyboard as the desktop does a new window: without a window manager nobody else
+// would. Other events stay queued for the passes.
 void wait_until_mapped() {
     const auto deadline = std::chrono::steady_clock::now() + map_wait;
     XEvent event;
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (;;) {
         if (XCheckTypedWindowEvent(x.display, x.window, MapNotify, &event)) {
             XSetInputFocus(x.display, x.window, RevertToParent, CurrentTime);
             return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return;
+        pollfd wait{ConnectionNumber(x.display), POLLIN, 0};
+        poll(&wait, 1, static_cast<int>(left.count()) + 1);
+        XEventsQueued(x.display, QueuedAfterReading);
     }
 }
 
@@ -449,15 +476,7 @@ bool setup() {
         x.screen_height = DisplayHeight(x.display, screen_number);
         x.display_bits = format.display_depth;
     }
-    x.wm_protocols = atom("WM_PROTOCOLS");
-    x.wm_delete_window = atom("WM_DELETE_WINDOW");
-    x.net_wm_state = atom("_NET_WM_STATE");
-    x.net_wm_state_fullscreen = atom("_NET_WM_STATE_FULLSCREEN");
-    x.net_wm_state_above = atom("_NET_WM_STATE_ABOVE");
-    x.net_wm_name = atom("_NET_WM_NAME");
-    x.utf8_string = atom("UTF8_STRING");
-    x.motif_wm_hints = atom("_MOTIF_WM_HINTS");
-    x.net_supporting_wm_check = atom("_NET_SUPPORTING_WM_CHECK");
+    intern_atoms();
 
     XSetWindowAttributes attributes{};
     unsigned long mask = CWBackPixel | CWBorderPixel | CWEventMask;
@@ -486,14 +505,15 @@ bool setup() {
     if (x.flags & MODE_ALWAYS_ON_TOP)
         XChangeProperty(x.display, x.window, x.net_wm_state, XA_ATOM, 32, PropModeAppend,
                         reinterpret_cast<const unsigned char*>(&x.net_wm_state_above), 1);
+    // Shown first; the rest of the set-up overlaps with the server (and a window manager) mapping
+    // it, and the first pass draws it.
+    XMapWindow(x.display, x.window);
+    XFlush(x.display);
     x.gc = XCreateGC(x.display, x.window, 0, nullptr);
     XSetForeground(x.display, x.gc, 0);
     XSetGraphicsExposures(x.display, x.gc, False);
-    make_blank_cursor();
     if (!make_image()) return false;
     XkbSetDetectableAutoRepeat(x.display, True, nullptr);
-
-    XMapWindow(x.display, x.window);
     if (x.flags & MODE_FULLSCREEN) apply_full_screen(true);
     wait_until_mapped();
     update_position();
@@ -591,6 +611,9 @@ bool carry_out_requests() {
     if (r.move && !(x.flags & MODE_FULLSCREEN)) XMoveWindow(x.display, x.window, r.move_x, r.move_y);
     if (r.warp) XWarpPointer(x.display, None, x.window, 0, 0, 0, 0, r.warp_x, r.warp_y);
     if (r.cursor) {
+        // Made on first use: the first cursor loads the cursor libraries and theme, which would
+        // cost every window's start a millisecond or more.
+        if (!x.cursor_visible && !x.blank_cursor) make_blank_cursor();
         if (x.cursor_visible)
             XUndefineCursor(x.display, x.window);
         else if (x.blank_cursor)
