@@ -9,7 +9,7 @@ packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix
     wine wine64 xvfb xauth libgl1-mesa-dri xdotool x11-apps imagemagick
     inotify-tools pkg-config libpixman-1-dev libsdl2-dev
-    unzip python3 python3-yaml
+    unzip python3 python3-yaml systemd
 )
 
 missing=()
