@@ -21,6 +21,7 @@
 #include "gfx/core/screen_state.h"
 #include "gfx/win32/ddraw_driver.h"
 #include "gfx/win32/window.h"
+#include "gfx/window/present_pass.h"
 
 namespace zered {
 
@@ -30,7 +31,6 @@ using DirectDrawCreateFn = HRESULT(WINAPI*)(GUID*, LPDIRECTDRAW*, IUnknown*);
 using DirectDrawEnumerateExFn = HRESULT(WINAPI*)(LPDDENUMCALLBACKEXA, LPVOID, DWORD);
 using DirectInputCreateFn = HRESULT(WINAPI*)(HINSTANCE, DWORD, LPDIRECTINPUTA*, LPUNKNOWN);
 
-inline constexpr DWORD pass_period_ms = 10;
 inline constexpr DWORD vsync_wait_ms = 20;       // the longest a pass waits for a retrace
 inline constexpr DWORD mode_retry_period_ms = 300; // between rebuilds after a lost display mode
 inline constexpr DWORD direct_input_version = 0x0300;
@@ -74,15 +74,13 @@ bool fullscreen() { return (window_state().flags & MODE_FULLSCREEN) != 0; }
 
 // The dirty flags a pass looks at: the window's height worth (framebuffer height times
 // scanline_size), as far as the screen has them; empty without a screen.
-std::span<std::uint8_t> pass_dirty_flags() {
+std::span<std::uint8_t> window_dirty_flags() {
     ScreenState* screen = current_screen();
     if (!screen) return {};
-    const auto count =
-        std::min(screen->dirty.size(), static_cast<std::size_t>(std::max(window_state().height, 0)));
-    return {screen->dirty.data(), count};
+    return pass_dirty_flags(*screen, window_state().height);
 }
 
-void mark_all_dirty() { std::ranges::fill(pass_dirty_flags(), std::uint8_t{1}); }
+void mark_all_dirty() { std::ranges::fill(window_dirty_flags(), std::uint8_t{1}); }
 
 // The 256-key layout: one optional button per key, byte i of the state for key i.
 void fill_keyboard_format() {
@@ -380,7 +378,7 @@ void convert_dirty_lines(WindowState& ws) {
                      desc.lPitch);
     }
     dd.draw_surface->Unlock(desc.lpSurface);
-    std::ranges::fill(pass_dirty_flags(), std::uint8_t{0});
+    std::ranges::fill(window_dirty_flags(), std::uint8_t{0});
 }
 
 void read_keyboard() {
@@ -395,7 +393,7 @@ void read_keyboard() {
     if (SUCCEEDED(result) && screen) fold_keyboard_state(keys, screen->key_state.data());
 }
 
-void present_pass() {
+void present_frame() {
     WindowState& ws = window_state();
     if (dd.vsync_pending == 1) {
         ::WaitForSingleObject(dd.vsync_event, vsync_wait_ms);
@@ -409,25 +407,25 @@ void present_pass() {
     // A pass with no changed line leaves the surfaces alone: locking a surface and blitting the
     // window cost milliseconds even with nothing to convert. Uncovered parts of the window come
     // back through WM_PAINT, and a display change marks every line.
-    if (std::ranges::any_of(pass_dirty_flags(), [](std::uint8_t flag) { return flag != 0; })) {
+    if (std::ranges::any_of(window_dirty_flags(), [](std::uint8_t flag) { return flag != 0; })) {
         convert_dirty_lines(ws);
         ddraw_repaint();
     }
     if (ws.active == 1 && dd.keyboard) read_keyboard();
 }
 
+// One pass of the update loop, under driver_lock.
+void present_pass() {
+    present_frame();
+    drain_messages();
+}
+
 void ddraw_thread(HANDLE start_event) {
     if (ddraw_setup_window() != 0) return;
-    WindowState& ws = window_state();
     ::SetEvent(start_event);
-    ws.active = 1;
-    while (window_running()) {
-        ::Sleep(pass_period_ms);
-        window_lock();
-        present_pass();
-        drain_messages();
-        window_unlock();
-    }
+    window_state().active = 1;
+    run_pass_loop({window_running, window_lock, window_unlock, present_pass,
+                   [](int milliseconds) { ::Sleep(static_cast<DWORD>(milliseconds)); }});
 }
 
 int ddraw_init(const char* title, int width, int height, int depth, int refresh_rate,

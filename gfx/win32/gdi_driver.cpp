@@ -12,12 +12,12 @@
 #include "gfx/core/screen_state.h"
 #include "gfx/win32/drivers.h"
 #include "gfx/win32/window.h"
+#include "gfx/window/present_pass.h"
+#include "gfx/window/window_input.h"
 
 namespace zered {
 
 namespace {
-
-inline constexpr DWORD pass_period_ms = 10;
 
 // The header, a colour table for 8-bit DIBs (taken from the palette), and spare bytes.
 struct DibInfo {
@@ -216,24 +216,16 @@ void draw_rows(HDC dc, int first_row, int rows, const std::uint8_t* source) {
 // between are drawn too.
 void draw_dirty_band(HDC dc, ScreenState& screen) {
     const WindowState& ws = window_state();
-    const std::uint8_t* dirty = screen.dirty.data();
-    const int lines = std::min(screen.height, static_cast<int>(screen.dirty.size()));
-    int first = 0;
-    while (first < lines && !dirty[first])
-        ++first;
-    if (first == lines) return;
-    int last = lines - 1;
-    while (!dirty[last])
-        --last;
+    const DirtyBand band = find_dirty_band(pass_dirty_flags(screen, screen.height));
+    if (band.count == 0) return;
 
     const int repeat = std::max(screen.scanline_size, 1);
-    const int first_row = first * repeat;
-    const int rows = std::min((last - first + 1) * repeat, ws.height - first_row);
+    const int first_row = band.first * repeat;
+    const int rows = std::min(band.count * repeat, ws.height - first_row);
     if (rows <= 0) return;
     const std::uint8_t* source;
     if (gdi.conversion_buffer) {
-        ws.converter(gdi.conversion_buffer.get(),
-                                                        gdi.conversion_pitch);
+        ws.converter(gdi.conversion_buffer.get(), gdi.conversion_pitch);
         source = gdi.conversion_buffer.get() + first_row * gdi.conversion_pitch;
     } else {
         source = screen.visible_fb + first_row * screen.pitch;
@@ -255,25 +247,16 @@ void present_pass() {
         if (screen) draw_dirty_band(dc, *screen);
         ::ReleaseDC(ws.window, dc);
     }
-    if (screen) {
-        const auto count =
-            std::min(static_cast<std::size_t>(std::max(ws.height, 0)), screen->dirty.size());
-        std::fill_n(screen->dirty.begin(), count, std::uint8_t{0});
-    }
+    if (screen) std::ranges::fill(pass_dirty_flags(*screen, ws.height), std::uint8_t{0});
+    if (ws.active) refresh_key_states();
+    drain_messages();
 }
 
 void gdi_update_loop(HANDLE start_event) {
-    WindowState& ws = window_state();
     ::SetEvent(start_event);
-    ws.active = 1;
-    while (window_running()) {
-        window_lock();
-        present_pass();
-        if (ws.active) refresh_key_states();
-        drain_messages();
-        window_unlock();
-        ::Sleep(pass_period_ms);
-    }
+    window_state().active = 1;
+    run_pass_loop({window_running, window_lock, window_unlock, present_pass,
+                   [](int milliseconds) { ::Sleep(static_cast<DWORD>(milliseconds)); }});
 }
 
 void gdi_thread(HANDLE start_event) {
@@ -309,19 +292,13 @@ int gdi_init(const char* title, int width, int height, int depth, int refresh_ra
     return window_init(title, width, height, std::max(depth, 8), refresh_rate, flags);
 }
 
-// 15 and 16 bits count as one depth, and so do 24 and 32.
-bool same_depth(int a, int b) {
-    const auto family = [](int depth) { return depth == 15 ? 16 : depth == 24 ? 32 : depth; };
-    return family(a) == family(b);
-}
-
 // The caller frees the list with std::free.
 const std::uint32_t* gdi_fetch_modes(int depth, int* count) {
     DisplaySizeList sizes;
     DEVMODEA mode{};
     mode.dmSize = sizeof mode;
     for (DWORD number = 0; ::EnumDisplaySettingsA(nullptr, number, &mode); ++number)
-        if (same_depth(static_cast<int>(mode.dmBitsPerPel), depth) &&
+        if (same_display_depth(static_cast<int>(mode.dmBitsPerPel), depth) &&
             !sizes.append(mode.dmPelsWidth, mode.dmPelsHeight))
             break;
     return sizes.release(count);

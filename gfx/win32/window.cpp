@@ -8,6 +8,7 @@
 #include "gfx/console/key_tables.h"
 #include "gfx/core/ddraw_modes.h"
 #include "gfx/core/display_driver.h"
+#include "gfx/window/present_pass.h"
 
 namespace zered {
 
@@ -130,7 +131,7 @@ int window_init(const char* title, int width, int height, int depth, int refresh
         state.monitor = state.entry.MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST);
     }
     process_state.cursor_visible = 1;
-    process_state.last_screen_x = no_last_position;
+    process_state.pointer.last_screen_x = no_last_position;
     // Leave notification armed for an earlier window never arrives for this one.
     process_state.tracking = 0;
     state.clip_cursor = 0;
@@ -232,12 +233,8 @@ void refresh_key_states() {
     ScreenState* screen = current_screen();
     BYTE keys[256];
     if (!screen || !::GetKeyboardState(keys)) return;
-    const auto down = [&keys](std::uint8_t virtual_key) { return (keys[virtual_key] & 0x80) != 0; };
-    for (const VirtualKeyRow& row : virtual_key_table()) {
-        if (row.scan_code >= key_state_size) continue;
-        const bool held = down(row.primary) || (row.secondary != 0 && down(row.secondary));
-        store_key_state(screen->key_state[row.scan_code], held);
-    }
+    fold_key_states(screen->key_state.data(),
+                    [&keys](std::uint8_t virtual_key) { return (keys[virtual_key] & 0x80) != 0; });
 }
 
 void clip_cursor_to_client() {
@@ -292,16 +289,15 @@ void window_set_palette(int index, int red, int green, int blue) {
 
 void window_wait_vsync() {
     const ScreenState* screen = current_screen();
-    const int rate = screen ? screen->refresh_rate : 0;
-    ::Sleep(rate > 0 ? static_cast<DWORD>(1000 / rate) : 16);
+    ::Sleep(static_cast<DWORD>(frame_wait_ms(screen ? screen->refresh_rate : 0)));
 }
 
 int window_get_mouse(int* x, int* y, int* wheel, int* buttons, int* clipped) {
     // The driver thread writes these while it handles messages; the lock gives a consistent set.
     DriverLockGuard lock;
     if (!state.active || !process_state.cursor_inside) return -1;
-    if (x) *x = process_state.mouse_x;
-    if (y) *y = process_state.mouse_y;
+    if (x) *x = process_state.pointer.mouse_x;
+    if (y) *y = process_state.pointer.mouse_y;
     if (wheel) *wheel = process_state.wheel;
     if (buttons) *buttons = process_state.buttons;
     if (clipped) *clipped = state.clip_cursor;
@@ -314,8 +310,8 @@ void window_set_mouse(int x, int y, int cursor, int clip) {
         POINT target{std::min(x, state.width - 1), std::max(0, std::min(y, state.height - 1))};
         if (!(state.flags & MODE_FULLSCREEN)) ::ClientToScreen(state.window, &target);
         ::SetCursorPos(target.x, target.y);
-        process_state.mouse_x = x;
-        process_state.mouse_y = y;
+        process_state.pointer.mouse_x = x;
+        process_state.pointer.mouse_y = y;
     }
     if (cursor >= 0) {
         const int visible = cursor > 0 ? 1 : 0;

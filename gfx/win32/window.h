@@ -24,6 +24,7 @@
 
 #include "gfx/blit/convert.h"
 #include "gfx/core/screen_state.h"
+#include "gfx/window/window_input.h"
 
 namespace zered {
 
@@ -107,10 +108,9 @@ struct WindowProcessState {
     int buttons;  // held: 1 left, 2 right, 4 middle, 8 and 16 the extra buttons
     int tracking; // the mouse is inside and leave notification is armed
     int cursor_visible;
-    int mouse_x, mouse_y; // client coordinates, as the last move reported them
-    // Screen coordinates of the cursor at the last move; last_screen_x == no_last_position until
-    // the first move after window_init.
-    int last_screen_x, last_screen_y;
+    // Client coordinates as the last move reported them, and the cursor's screen coordinates
+    // then (none until the first move after window_init).
+    PointerMotion pointer;
     int previous_buttons; // before the last extra-button message
     int wheel, hwheel;    // in notches
     GrowableBuffer<wchar_t> wide_chars;
@@ -119,8 +119,6 @@ struct WindowProcessState {
     CRITICAL_SECTION driver_lock;
     bool driver_lock_ready; // driver_lock is initialised
 };
-
-inline constexpr int no_last_position = 0xFFFF;
 
 WindowState& window_state();
 WindowProcessState& window_process_state();

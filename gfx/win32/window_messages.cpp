@@ -11,17 +11,17 @@
 #include "gfx/core/framebuffer.h"
 #include "gfx/core/palette.h"
 #include "gfx/win32/window.h"
+#include "gfx/window/window_input.h"
 
 namespace zered {
 
 namespace {
 
-inline constexpr std::int32_t close_window_key = 0x6BFF;
 inline constexpr UINT_PTR leave_timer_id = 2;
 inline constexpr UINT leave_poll_ms = 100;
 inline constexpr int version_wheel = 0x40A;  // 4.10: WM_MOUSEWHEEL
 inline constexpr int version_extras = 0x500; // 5.0: extra buttons, horizontal wheel
-inline constexpr int extra_button_bits = 8 | 16;
+inline constexpr int extra_button_bits = BUTTON_EXTRA_1 | BUTTON_EXTRA_2;
 
 // Bits of a key message's lParam.
 inline constexpr LPARAM key_extended_bit = 1 << 24;
@@ -131,17 +131,9 @@ void character_message(WPARAM wparam, LPARAM lparam) {
 }
 
 void mouse_move(HWND window, LPARAM lparam, POINT cursor, Event& event) {
-    WindowProcessState& ps = window_process_state();
-    ps.mouse_x = static_cast<int>(lparam & 0xFFFF);
-    ps.mouse_y = static_cast<int>((lparam >> 16) & 0xFFFF);
-    event = Event{EVENT_MOUSE_MOVED, ps.mouse_x, ps.mouse_y, 0, 0};
-    if (ps.last_screen_x != no_last_position) {
-        event.field3 = cursor.x - ps.last_screen_x;
-        event.field4 = cursor.y - ps.last_screen_y;
-    }
-    ps.last_screen_x = cursor.x;
-    ps.last_screen_y = cursor.y;
-    if (!window_state().active || (event.field3 == 0 && event.field4 == 0)) event.type = 0;
+    event = mouse_move_event(window_process_state().pointer, static_cast<int>(lparam & 0xFFFF),
+                             static_cast<int>((lparam >> 16) & 0xFFFF), cursor.x, cursor.y,
+                             window_state().active != 0);
     check_mouse_enter(window, event);
 }
 
@@ -151,14 +143,12 @@ void release_capture_when_idle(HWND window) {
 
 void button_down(HWND window, int bit, std::int32_t type, Event& event) {
     ::SetCapture(window);
-    window_process_state().buttons |= bit;
-    event = Event{type, bit, 0, 0, 0};
+    event = button_event(window_process_state().buttons, bit, type);
 }
 
 void button_up(HWND window, int bit, Event& event) {
-    window_process_state().buttons &= ~bit;
+    event = button_event(window_process_state().buttons, bit, EVENT_BUTTON_RELEASED);
     release_capture_when_idle(window);
-    event = Event{EVENT_BUTTON_RELEASED, bit, 0, 0, 0};
 }
 
 // The three standard buttons: their bit, and the event of each message.
@@ -168,15 +158,15 @@ struct ButtonMessage {
     std::int32_t type;
 };
 inline constexpr ButtonMessage button_messages[] = {
-    {WM_LBUTTONDOWN, 1, EVENT_BUTTON_PRESSED},
-    {WM_LBUTTONDBLCLK, 1, EVENT_BUTTON_DOUBLE_CLICKED},
-    {WM_LBUTTONUP, 1, EVENT_BUTTON_RELEASED},
-    {WM_RBUTTONDOWN, 2, EVENT_BUTTON_PRESSED},
-    {WM_RBUTTONDBLCLK, 2, EVENT_BUTTON_DOUBLE_CLICKED},
-    {WM_RBUTTONUP, 2, EVENT_BUTTON_RELEASED},
-    {WM_MBUTTONDOWN, 4, EVENT_BUTTON_PRESSED},
-    {WM_MBUTTONDBLCLK, 4, EVENT_BUTTON_DOUBLE_CLICKED},
-    {WM_MBUTTONUP, 4, EVENT_BUTTON_RELEASED},
+    {WM_LBUTTONDOWN, BUTTON_LEFT, EVENT_BUTTON_PRESSED},
+    {WM_LBUTTONDBLCLK, BUTTON_LEFT, EVENT_BUTTON_DOUBLE_CLICKED},
+    {WM_LBUTTONUP, BUTTON_LEFT, EVENT_BUTTON_RELEASED},
+    {WM_RBUTTONDOWN, BUTTON_RIGHT, EVENT_BUTTON_PRESSED},
+    {WM_RBUTTONDBLCLK, BUTTON_RIGHT, EVENT_BUTTON_DOUBLE_CLICKED},
+    {WM_RBUTTONUP, BUTTON_RIGHT, EVENT_BUTTON_RELEASED},
+    {WM_MBUTTONDOWN, BUTTON_MIDDLE, EVENT_BUTTON_PRESSED},
+    {WM_MBUTTONDBLCLK, BUTTON_MIDDLE, EVENT_BUTTON_DOUBLE_CLICKED},
+    {WM_MBUTTONUP, BUTTON_MIDDLE, EVENT_BUTTON_RELEASED},
 };
 
 const ButtonMessage* button_message(UINT message) {
@@ -189,16 +179,16 @@ void extra_button_down(HWND window, WPARAM wparam, std::int32_t type, Event& eve
     WindowProcessState& ps = window_process_state();
     ::SetCapture(window);
     ps.previous_buttons = ps.buttons;
-    if (wparam & MK_XBUTTON1) ps.buttons |= 8;
-    if (wparam & MK_XBUTTON2) ps.buttons |= 16;
+    if (wparam & MK_XBUTTON1) ps.buttons |= BUTTON_EXTRA_1;
+    if (wparam & MK_XBUTTON2) ps.buttons |= BUTTON_EXTRA_2;
     event = Event{type, ps.buttons & ~ps.previous_buttons, 0, 0, 0};
 }
 
 void extra_button_up(HWND window, WPARAM wparam, Event& event) {
     WindowProcessState& ps = window_process_state();
     ps.previous_buttons = ps.buttons;
-    if (!(wparam & MK_XBUTTON1)) ps.buttons &= ~8;
-    if (!(wparam & MK_XBUTTON2)) ps.buttons &= ~16;
+    if (!(wparam & MK_XBUTTON1)) ps.buttons &= ~BUTTON_EXTRA_1;
+    if (!(wparam & MK_XBUTTON2)) ps.buttons &= ~BUTTON_EXTRA_2;
     release_capture_when_idle(window);
     event = Event{EVENT_BUTTON_RELEASED, ps.previous_buttons & ~ps.buttons & extra_button_bits, 0,
                   0, 0};
@@ -206,8 +196,7 @@ void extra_button_up(HWND window, WPARAM wparam, Event& event) {
 
 // One notch per message, whatever the delta says.
 void wheel_step(int& position, WPARAM wparam, std::int32_t type, Event& event) {
-    position += static_cast<std::int32_t>(wparam) > 0 ? 1 : -1;
-    event = Event{type, position, 0, 0, 0};
+    event = wheel_event(position, static_cast<std::int32_t>(wparam) > 0, type);
 }
 
 LRESULT activation(HWND window, WPARAM wparam) {
@@ -220,11 +209,7 @@ LRESULT activation(HWND window, WPARAM wparam) {
     if (!(ws.flags & MODE_OPENGL) && (ws.flags & MODE_HIGH_PRIORITY))
         ::SetThreadPriority(::GetCurrentThread(),
                             ws.active ? THREAD_PRIORITY_ABOVE_NORMAL : THREAD_PRIORITY_NORMAL);
-    if (ScreenState* screen = current_screen())
-        for (std::uint8_t& entry : screen->key_state)
-            store_key_state(entry, false);
-    ps.buttons = 0;
-    mark_screen_dirty();
+    reset_input_on_activation(ps.buttons);
     if (!ws.active && ps.tracking) {
         post_event_of_type(EVENT_MOUSE_LEFT);
         ps.tracking = 0;
@@ -337,9 +322,7 @@ LRESULT CALLBACK handle_window_message(HWND window, UINT message, WPARAM wparam,
         character_message(wparam, lparam);
         return default_handling();
     case WM_CLOSE:
-        // The window stays; the program decides what closing means.
-        post_key(close_window_key);
-        post_event_of_type(EVENT_CLOSE_REQUESTED);
+        post_close_request();
         return 0;
     case WM_ACTIVATE:
         return activation(window, wparam);

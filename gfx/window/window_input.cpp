@@ -1,0 +1,51 @@
+#include "gfx/window/window_input.h"
+
+#include "gfx/console/key_buffer.h"
+#include "gfx/core/ddraw_modes.h"
+#include "gfx/core/framebuffer.h"
+
+namespace zered {
+
+Event mouse_move_event(PointerMotion& pointer, int x, int y, int screen_x, int screen_y,
+                       bool active) {
+    pointer.mouse_x = x;
+    pointer.mouse_y = y;
+    Event event{EVENT_MOUSE_MOVED, x, y, 0, 0};
+    if (pointer.last_screen_x != no_last_position) {
+        event.field3 = screen_x - pointer.last_screen_x;
+        event.field4 = screen_y - pointer.last_screen_y;
+    }
+    pointer.last_screen_x = screen_x;
+    pointer.last_screen_y = screen_y;
+    if (!active || (event.field3 == 0 && event.field4 == 0)) event.type = 0;
+    return event;
+}
+
+Event button_event(int& buttons, int bit, std::int32_t type) {
+    if (type == EVENT_BUTTON_RELEASED)
+        buttons &= ~bit;
+    else
+        buttons |= bit;
+    return Event{type, bit, 0, 0, 0};
+}
+
+Event wheel_event(int& position, bool up, std::int32_t type) {
+    position += up ? 1 : -1;
+    return Event{type, position, 0, 0, 0};
+}
+
+void post_close_request() {
+    post_key(close_window_key);
+    post_event(Event{EVENT_CLOSE_REQUESTED, 0, 0, 0, 0});
+}
+
+void reset_input_on_activation(int& buttons) {
+    if (ScreenState* screen = current_screen()) {
+        for (std::uint8_t& entry : screen->key_state)
+            store_key_state(entry, false);
+        mark_all_dirty(*screen);
+    }
+    buttons = 0;
+}
+
+} // namespace zered

@@ -1,0 +1,71 @@
+// Input as every window layer reports it, whatever the window system: the events and key codes
+// that mouse, wheel, focus and close produce, and the state they keep. The platform code reads its
+// own messages and calls these, so that programs cannot tell the platforms apart.
+#pragma once
+
+#include <cstdint>
+
+#include "gfx/console/event_queue.h"
+#include "gfx/core/screen_state.h"
+
+namespace zered {
+
+// What the key buffer receives when the window is to be closed.
+inline constexpr std::int32_t close_window_key = 0x6BFF;
+
+// Mouse buttons as the events and the mouse query report them.
+inline constexpr int BUTTON_LEFT = 1;
+inline constexpr int BUTTON_RIGHT = 2;
+inline constexpr int BUTTON_MIDDLE = 4;
+inline constexpr int BUTTON_EXTRA_1 = 8;
+inline constexpr int BUTTON_EXTRA_2 = 16;
+
+// last_screen_x of a pointer that has not moved since the window opened.
+inline constexpr int no_last_position = 0xFFFF;
+
+// The pointer as the window layer last saw it.
+struct PointerMotion {
+    int mouse_x = 0, mouse_y = 0;                  // window coordinates
+    int last_screen_x = no_last_position, last_screen_y = 0; // screen coordinates
+};
+
+// A move to x, y in the window (screen_x, screen_y on the screen): event 4 with x, y and the
+// screen motion since the last move, or type 0 when the window is inactive or the pointer did not
+// really move. The first move after the window opened has no motion and so makes no event.
+Event mouse_move_event(PointerMotion& pointer, int x, int y, int screen_x, int screen_y,
+                       bool active);
+
+// A button pressed or double-clicked (type 5 or 7) or released (6): updates the held buttons and
+// makes the event, whose field is the button's bit.
+Event button_event(int& buttons, int bit, std::int32_t type);
+
+// One notch of a wheel, up or down whatever the size of the step: event type with the new
+// position.
+Event wheel_event(int& position, bool up, std::int32_t type);
+
+// The window manager or the user asked to close the window: the close-window key for the key
+// buffer and event 13. The window stays; the program decides what closing means.
+void post_close_request();
+
+// The window became active or inactive: key states and held buttons are cleared (keys may have
+// changed while another window had them) and every line is to be presented again. The focus event
+// (11 or 12) is the caller's to post, after whatever its window system reports first.
+void reset_input_on_activation(int& buttons);
+
+} // namespace zered
+
+namespace zered {
+
+// Milliseconds of one display frame for the wait on the retrace: 1000 / refresh_rate, 16 when the
+// rate is unknown (0).
+constexpr int frame_wait_ms(int refresh_rate) {
+    return refresh_rate > 0 ? 1000 / refresh_rate : 16;
+}
+
+// Display depths that name one pixel size: 15 and 16 bits, and 24 and 32 bits, in either order.
+constexpr bool same_display_depth(int a, int b) {
+    const auto family = [](int depth) { return depth == 15 ? 16 : depth == 24 ? 32 : depth; };
+    return family(a) == family(b);
+}
+
+} // namespace zered
