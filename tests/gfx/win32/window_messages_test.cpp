@@ -131,8 +131,8 @@ TEST_F(WindowMessages, MouseEntersMovesAndLeaves) {
 
 TEST(WindowMouse, FirstMoveOfAScreenMakesNoMoveEvent) {
     // Motion is measured from the last move this screen saw, never from an earlier screen's.
-    window_process_state().last_screen_x = 300;
-    window_process_state().last_screen_y = 300;
+    window_process_state().pointer.last_screen_x = 300;
+    window_process_state().pointer.last_screen_y = 300;
     GdiScreen gdi({.width = 400, .height = 80});
     ASSERT_EQ(gdi.init_result(), 0);
     // With the mouse taken as inside already, a move is not an entry.
@@ -244,7 +244,7 @@ TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
     const POINT last_column = client_to_screen(399, 5);
     EXPECT_EQ(cursor.x, last_column.x);
     EXPECT_EQ(cursor.y, last_column.y);
-    EXPECT_EQ(window_process_state().mouse_x, 1000);
+    EXPECT_EQ(window_process_state().pointer.mouse_x, 1000);
 
     // A negative x moves nothing; the cursor and clip arguments still count, and negative ones
     // leave those as they are.
@@ -264,8 +264,8 @@ TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
         ::GetCursorPos(&cursor);
         EXPECT_EQ(cursor.x, last_column.x);
         EXPECT_EQ(cursor.y, last_column.y);
-        EXPECT_EQ(window_process_state().mouse_x, 1000);
-        EXPECT_EQ(window_process_state().mouse_y, 5);
+        EXPECT_EQ(window_process_state().pointer.mouse_x, 1000);
+        EXPECT_EQ(window_process_state().pointer.mouse_y, 5);
         EXPECT_EQ(window_process_state().cursor_visible, step.visible);
         EXPECT_EQ(window_state().clip_cursor, step.clipped);
         RECT confined;

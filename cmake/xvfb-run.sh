@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Runs a command on a private X display of its own and stops the display afterwards.
+#   xvfb-run.sh DEPTH COMMAND...
+# DEPTH is the display's colour depth (24 or 16). A free display number is taken.
+set -euo pipefail
+depth=$1
+shift
+command -v Xvfb >/dev/null || { echo "Xvfb is missing" >&2; exit 1; }
+
+xvfb_pid=""
+cleanup() {
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || wait "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# Several of these may start at once (ctest -j): the server that fails to take a number says so by
+# ending, and the next number is tried.
+display=${DN_XVFB_FIRST_DISPLAY:-120}
+for _ in $(seq 40); do
+    while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+        display=$((display + 1))
+    done
+    Xvfb ":$display" -screen 0 "1024x768x$depth" -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$display" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$display" ]; then
+        export DISPLAY=":$display"
+        "$@"
+        exit $?
+    fi
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+    display=$((display + 1))
+done
+echo "no display could be started" >&2
+exit 1

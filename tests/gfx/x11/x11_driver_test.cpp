@@ -1,0 +1,437 @@
+// The X11 driver on a real X server (the test runs on a private Xvfb display): what is drawn
+// reaches the window, input made with XTest arrives as on every platform, the window goes full
+// screen and back, and screens open and close quickly and while the driver thread presents.
+#include "gfx/x11/x11_driver.h"
+
+// Before Xlib, whose macros (None, Bool, Status) would otherwise rewrite gtest's own names.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gfx/console/event_queue.h"
+#include "gfx/console/key_buffer.h"
+#include "gfx/core/framebuffer.h"
+#include "gfx/core/palette.h"
+#include "gfx/core/screen_setup.h"
+#include "gfx/core/screen_state.h"
+
+namespace zered {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Polls for up to two seconds.
+template <typename Condition> bool eventually(Condition condition) {
+    for (int i = 0; i < 200; ++i) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return condition();
+}
+
+std::vector<Event> take_events() {
+    std::vector<Event> events;
+    Event event;
+    while (take_event(&event))
+        events.push_back(event);
+    return events;
+}
+
+bool has_event(const std::vector<Event>& events, std::int32_t type, std::int32_t field1) {
+    for (const Event& event : events)
+        if (event.type == type && event.field1 == field1) return true;
+    return false;
+}
+
+// 0x00RRGGBB of a device_palette entry (0x00BBGGRR).
+std::uint32_t rgb_of_entry(std::uint32_t entry) {
+    return (entry & 0xFF) << 16 | (entry & 0xFF00) | (entry >> 16 & 0xFF);
+}
+
+class X11Test : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        display_ = XOpenDisplay(nullptr);
+        if (!display_) GTEST_SKIP() << "no X display";
+        screen_set_title("zered-x11-test");
+        while (take_key() != 0) {
+        }
+    }
+    void TearDown() override {
+        screen_exit_handler();
+        if (display_) XCloseDisplay(display_);
+    }
+
+    // Opens a screen on the X11 driver and waits for its first picture; false if it did not open.
+    bool open(int width, int height, int depth, ModeFlags flags = 0) {
+        if (screen_open_sized(width, height, depth, 1, flags, 0) != 0) return false;
+        ScreenState* screen = current_screen();
+        if (!screen || !screen->driver || std::strcmp(screen->driver->name, "X11") != 0)
+            return false;
+        window_ = x11_window_id();
+        // The first passes present the cleared page; events of the opening are of no interest.
+        const unsigned long start = x11_pass_count();
+        eventually([&] { return x11_pass_count() > start + 2; });
+        take_events();
+        return window_ != 0;
+    }
+
+    // Fills framebuffer line y with a pixel value, as drawing does: under the screen lock, marking
+    // the line dirty.
+    void fill_line(int y, std::uint32_t value) {
+        ScreenState& screen = *current_screen();
+        screen_lock();
+        std::uint8_t* line = screen.visible_fb + y * screen.pitch;
+        for (int x = 0; x < screen.width; ++x) {
+            if (screen.bytes_per_pixel == 1)
+                line[x] = static_cast<std::uint8_t>(value);
+            else if (screen.bytes_per_pixel == 2)
+                std::memcpy(line + 2 * x, &value, 2);
+            else
+                std::memcpy(line + 4 * x, &value, 4);
+        }
+        screen_unlock(y, y);
+    }
+
+    XWindowAttributes attributes() {
+        XWindowAttributes a{};
+        XGetWindowAttributes(display_, window_, &a);
+        return a;
+    }
+
+    // The pixel at x, y of the window, as 0x00RRGGBB with each channel widened to 8 bits.
+    std::uint32_t pixel(int x, int y) {
+        XImage* image = XGetImage(display_, window_, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image) return 0xFFFFFFFF;
+        const unsigned long value = XGetPixel(image, 0, 0);
+        const auto channel = [value](unsigned long mask) {
+            int shift = 0;
+            while (mask && !(mask & 1)) {
+                mask >>= 1;
+                ++shift;
+            }
+            const unsigned long bits = (value >> shift) & mask;
+            // Widen as the converters narrow: the top bits again below.
+            unsigned long wide = bits;
+            int width = 0;
+            for (unsigned long m = mask; m; m >>= 1)
+                ++width;
+            wide = width >= 8 ? bits >> (width - 8) : (bits << (8 - width)) | (bits >> (2 * width - 8));
+            return static_cast<std::uint32_t>(wide & 0xFF);
+        };
+        const std::uint32_t rgb = channel(image->red_mask) << 16 | channel(image->green_mask) << 8 |
+                                  channel(image->blue_mask);
+        XDestroyImage(image);
+        return rgb;
+    }
+
+    // The colour a display of this server's depth shows for 0x00RRGGBB.
+    std::uint32_t shown(std::uint32_t rgb) {
+        if (DefaultDepth(display_, DefaultScreen(display_)) >= 24) return rgb;
+        // 5-6-5: the low bits are dropped, and pixel() widens them back from the top bits.
+        const auto narrow = [](std::uint32_t c, int bits) {
+            const std::uint32_t kept = c >> (8 - bits);
+            return (kept << (8 - bits)) | (kept >> (2 * bits - 8));
+        };
+        return narrow(rgb >> 16 & 0xFF, 5) << 16 | narrow(rgb >> 8 & 0xFF, 6) << 8 |
+               narrow(rgb & 0xFF, 5);
+    }
+
+    void key(KeySym keysym, bool press) {
+        XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, keysym), press ? True : False,
+                          CurrentTime);
+        XFlush(display_);
+    }
+    void tap(KeySym keysym) {
+        key(keysym, true);
+        key(keysym, false);
+    }
+    void pointer_to(int x, int y) {
+        const XWindowAttributes a = attributes();
+        int root_x = 0, root_y = 0;
+        ::Window child;
+        XTranslateCoordinates(display_, window_, a.root, x, y, &root_x, &root_y, &child);
+        XTestFakeMotionEvent(display_, -1, root_x, root_y, CurrentTime);
+        XFlush(display_);
+    }
+    void button(unsigned number, bool press) {
+        XTestFakeButtonEvent(display_, number, press ? True : False, CurrentTime);
+        XFlush(display_);
+    }
+
+    Display* display_ = nullptr;
+    ::Window window_ = 0;
+};
+
+using X11Present = X11Test;
+using X11Input = X11Test;
+using X11Window = X11Test;
+
+TEST_F(X11Present, DrawnLinesOfEachDepthReachTheWindow) {
+    // 8 bits through the palette, 16 bits 5-6-5, 32 bits as they are; a width that is not a
+    // multiple of 4 takes the plain converters.
+    for (const int depth : {8, 16, 32}) {
+        for (const int width : {400, 401}) {
+            SCOPED_TRACE("depth " + std::to_string(depth) + " width " + std::to_string(width));
+            ASSERT_TRUE(open(width, 80, depth));
+            EXPECT_EQ(attributes().width, width);
+            EXPECT_EQ(attributes().height, 80);
+            const ScreenState& screen = *current_screen();
+            std::uint32_t value, rgb;
+            if (depth == 8) {
+                value = 4;
+                rgb = rgb_of_entry(screen.device_palette[4]);
+            } else if (depth == 16) {
+                value = 0xF800 | 0x07E0; // red and green full: yellow
+                rgb = 0xF8FC00; // widened by shifting, as the converters do
+            } else {
+                value = 0x00C08040;
+                rgb = 0xC08040;
+            }
+            fill_line(10, value);
+            fill_line(79, value);
+            EXPECT_TRUE(eventually([&] { return pixel(width - 1, 79) == shown(rgb); }));
+            EXPECT_EQ(pixel(0, 10), shown(rgb));
+            EXPECT_EQ(pixel(0, 11), 0u) << "a line between them stays as it was";
+            screen_exit_handler();
+            EXPECT_EQ(x11_window_id(), 0u);
+        }
+    }
+}
+
+TEST_F(X11Present, APaletteChangeOnAPalettisedScreenRedrawsEveryLine) {
+    ASSERT_TRUE(open(400, 80, 8));
+    fill_line(3, 9);
+    fill_line(60, 9);
+    ScreenState& screen = *current_screen();
+    ASSERT_TRUE(eventually([&] { return pixel(7, 60) == shown(rgb_of_entry(screen.device_palette[9])); }));
+
+    // A new colour for value 9 and no line marked: the driver itself redraws.
+    screen_lock();
+    palette_store(screen, 9, palette_pack(0x10, 0x80, 0xF0));
+    screen_unlock(1, 0);
+    EXPECT_TRUE(eventually([&] { return pixel(7, 3) == shown(0x1080F0); }));
+    EXPECT_EQ(pixel(7, 60), shown(0x1080F0));
+}
+
+TEST_F(X11Input, KeysArriveAsKeyCodesAndEventsWithPcScanCodes) {
+    ASSERT_TRUE(open(400, 80, 8));
+    pointer_to(200, 40);
+
+    tap(XK_a);
+    ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
+    EXPECT_EQ(take_key(), 'a');
+    ASSERT_TRUE(eventually([] { return current_screen()->event_read != current_screen()->event_write; }));
+    std::this_thread::sleep_for(50ms);
+    std::vector<Event> events = take_events();
+    EXPECT_TRUE(has_event(events, EVENT_KEY_PRESSED, 30));
+    EXPECT_TRUE(has_event(events, EVENT_KEY_RELEASED, 30));
+
+    // An arrow key gives its extended code; Shift alone gives events but no key code.
+    tap(XK_Up);
+    ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
+    EXPECT_EQ(take_key(), 0x48FF);
+    tap(XK_Shift_L);
+    tap(XK_Control_L);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(key_waiting(), 0);
+    events = take_events();
+    EXPECT_TRUE(has_event(events, EVENT_KEY_PRESSED, 42));
+
+    // Alt alone makes no event at all; Alt+X is an extended code.
+    tap(XK_Alt_L);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(has_event(take_events(), EVENT_KEY_PRESSED, 56));
+    key(XK_Alt_L, true);
+    tap(XK_x);
+    key(XK_Alt_L, false);
+    ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
+    EXPECT_EQ(take_key(), 0x2DFF);
+
+    // Held down, the key state shows it; both Shift keys are one virtual key.
+    key(XK_Shift_R, true);
+    EXPECT_TRUE(eventually([] { return current_screen()->key_state[42] && current_screen()->key_state[54]; }));
+    key(XK_Shift_R, false);
+    EXPECT_TRUE(eventually([] { return !current_screen()->key_state[54]; }));
+}
+
+TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
+    ASSERT_TRUE(open(400, 80, 8));
+    pointer_to(100, 30);
+    pointer_to(120, 35);
+    ASSERT_TRUE(eventually([] {
+        int x = 0, y = 0;
+        return current_screen()->driver->get_mouse(&x, &y, nullptr, nullptr, nullptr) == 0 &&
+               x == 120 && y == 35;
+    }));
+    take_events();
+
+    button(1, true);
+    button(1, false);
+    button(1, true); // at once: a double click
+    button(1, false);
+    button(4, true);
+    button(4, false);
+    button(3, true);
+    button(3, false);
+    ASSERT_TRUE(eventually([] {
+        const ScreenState& s = *current_screen();
+        return (s.event_write - s.event_read + event_queue_size) % event_queue_size >= 7;
+    }));
+    std::this_thread::sleep_for(50ms);
+    const std::vector<Event> events = take_events();
+    EXPECT_TRUE(has_event(events, EVENT_BUTTON_PRESSED, 1));
+    EXPECT_TRUE(has_event(events, EVENT_BUTTON_DOUBLE_CLICKED, 1));
+    EXPECT_TRUE(has_event(events, EVENT_BUTTON_RELEASED, 1));
+    EXPECT_TRUE(has_event(events, EVENT_WHEEL, 1));
+    EXPECT_TRUE(has_event(events, EVENT_BUTTON_PRESSED, 2)) << "X's third button is the right one";
+
+    int wheel = 0, buttons = -1;
+    EXPECT_EQ(current_screen()->driver->get_mouse(nullptr, nullptr, &wheel, &buttons, nullptr), 0);
+    EXPECT_EQ(wheel, 1);
+    EXPECT_EQ(buttons, 0);
+
+    // Leaving the window: event 10, and no mouse position to report.
+    pointer_to(-50, -50);
+    EXPECT_TRUE(eventually([] {
+        return current_screen()->driver->get_mouse(nullptr, nullptr, nullptr, nullptr, nullptr) == -1;
+    }));
+    EXPECT_TRUE(eventually([] { return has_event(take_events(), EVENT_MOUSE_LEFT, 0); }));
+}
+
+TEST_F(X11Window, TheWindowManagersCloseGivesTheCloseKeyAndTheWindowStays) {
+    ASSERT_TRUE(open(400, 80, 8));
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window_;
+    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window_, False, NoEventMask, &event);
+    XFlush(display_);
+    ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
+    EXPECT_EQ(take_key(), 0x6BFF);
+    EXPECT_TRUE(has_event(take_events(), EVENT_CLOSE_REQUESTED, 0));
+    EXPECT_EQ(x11_window_id(), window_);
+}
+
+TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
+    ASSERT_TRUE(open(400, 80, 32));
+    fill_line(0, 0x00FFFFFF);
+    const int screen_width = DisplayWidth(display_, DefaultScreen(display_));
+    const int screen_height = DisplayHeight(display_, DefaultScreen(display_));
+    pointer_to(10, 10);
+
+    key(XK_Alt_L, true);
+    tap(XK_Return);
+    key(XK_Alt_L, false);
+    ASSERT_TRUE(eventually([&] { return attributes().width == screen_width; }));
+    EXPECT_EQ(attributes().height, screen_height);
+    const int left = (screen_width - 400) / 2, top = (screen_height - 80) / 2;
+    EXPECT_TRUE(eventually([&] { return pixel(left + 5, top) == 0xFFFFFFu; }));
+    EXPECT_EQ(pixel(left - 1, top), 0u);
+    EXPECT_EQ(pixel(5, 5), 0u);
+    EXPECT_EQ(current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN), 0)
+        << "no position in full screen";
+
+    key(XK_Alt_L, true);
+    tap(XK_Return);
+    key(XK_Alt_L, false);
+    ASSERT_TRUE(eventually([&] { return attributes().width == 400; }));
+    EXPECT_EQ(attributes().height, 80);
+    EXPECT_TRUE(eventually([&] { return pixel(5, 0) == 0xFFFFFFu; }));
+
+    // Opened with the switch disabled, Alt+Enter changes nothing.
+    screen_exit_handler();
+    ASSERT_TRUE(open(400, 80, 32, MODE_NO_SWITCH));
+    pointer_to(10, 10);
+    key(XK_Alt_L, true);
+    tap(XK_Return);
+    key(XK_Alt_L, false);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(attributes().width, 400);
+}
+
+TEST_F(X11Window, TitlePositionAndDisplaySizes) {
+    ASSERT_TRUE(open(400, 80, 8));
+    const int screen_width = DisplayWidth(display_, DefaultScreen(display_));
+    const int screen_height = DisplayHeight(display_, DefaultScreen(display_));
+    const std::int32_t position = current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN);
+    EXPECT_EQ(position & 0xFFFF, (screen_width - 400) / 2) << "centred";
+    EXPECT_EQ(position >> 16, (screen_height - 80) / 2);
+
+    current_screen()->driver->set_window_pos(30, 40);
+    EXPECT_TRUE(eventually([] {
+        return current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN) == (40 << 16 | 30);
+    }));
+
+    screen_set_title("renamed");
+    EXPECT_TRUE(eventually([&] {
+        char* name = nullptr;
+        const bool same = XFetchName(display_, window_, &name) && std::string(name) == "renamed";
+        if (name) XFree(name);
+        return same;
+    }));
+    screen_set_title("zered-x11-test");
+
+    const int display_depth = DefaultDepth(display_, DefaultScreen(display_)) == 16 ? 16 : 32;
+    int count = -1;
+    const std::uint32_t* sizes = current_screen()->driver->fetch_modes(display_depth, &count);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(sizes[0], static_cast<std::uint32_t>(screen_width << 16 | screen_height));
+    std::free(const_cast<std::uint32_t*>(sizes));
+    EXPECT_EQ(current_screen()->driver->fetch_modes(8, &count), nullptr);
+    EXPECT_EQ(count, 0);
+}
+
+TEST_F(X11Window, ScreensOpenAndCloseQuicklyAndWhileTheDriverPresents) {
+    for (int i = 0; i < 15; ++i) {
+        ASSERT_EQ(screen_open_sized(64 + i, 32, i % 2 ? 8 : 32, 1, 0, 0), 0);
+        EXPECT_NE(x11_window_id(), 0u);
+        screen_exit_handler();
+        EXPECT_EQ(x11_window_id(), 0u);
+    }
+
+    // Every line changes all the time; the screen closes in the middle of it, once with the screen
+    // locked by the program.
+    for (const bool locked : {false, true}) {
+        ASSERT_TRUE(open(640, 480, 32));
+        const auto until = std::chrono::steady_clock::now() + 150ms;
+        std::uint32_t value = 0;
+        while (std::chrono::steady_clock::now() < until) {
+            screen_lock();
+            ScreenState& screen = *current_screen();
+            std::memset(screen.visible_fb, static_cast<int>(++value), 4 * 640);
+            screen_unlock(0, 479);
+        }
+        if (locked) screen_lock();
+        screen_exit_handler();
+        EXPECT_EQ(current_screen(), nullptr);
+        EXPECT_EQ(x11_window_id(), 0u);
+    }
+}
+
+TEST(X11Driver, WithoutADisplayNoScreenOpens) {
+    const char* saved = std::getenv("DISPLAY");
+    const std::string display = saved ? saved : "";
+    unsetenv("DISPLAY");
+    EXPECT_NE(screen_open_sized(400, 80, 8, 1, 0, 0), 0);
+    EXPECT_EQ(current_screen(), nullptr);
+    if (saved) setenv("DISPLAY", display.c_str(), 1);
+}
+
+} // namespace
+} // namespace zered

@@ -1,0 +1,61 @@
+#include "gfx/x11/x11_keys.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include "gfx/console/key_tables.h"
+
+namespace zered {
+namespace {
+
+TEST(X11Keys, KeycodesGiveSetOneScanCodesAndTheExtendedKeysTheirFlag) {
+    const auto scan = [](unsigned keycode) { return x11_key_of(keycode).scan_code; };
+    EXPECT_EQ(scan(9), 1);   // Esc
+    EXPECT_EQ(scan(38), 30); // A
+    EXPECT_EQ(scan(50), 42); // left Shift
+    EXPECT_EQ(scan(95), 87); // F11
+    EXPECT_EQ(scan(96), 88); // F12
+    EXPECT_FALSE(x11_key_of(38).extended);
+    EXPECT_EQ(scan(8), 0);
+    EXPECT_EQ(scan(97), 0);
+    EXPECT_EQ(scan(255), 0);
+
+    const X11Key up = x11_key_of(111);
+    EXPECT_EQ(up.scan_code, 0x48);
+    EXPECT_TRUE(up.extended);
+    EXPECT_EQ(x11_key_of(105).scan_code, 0x1D); // right Ctrl
+    EXPECT_EQ(x11_key_of(104).scan_code, 0x1C); // keypad Enter
+    EXPECT_EQ(x11_key_of(119).scan_code, 0x53); // Delete
+    EXPECT_EQ(x11_key_of(135).scan_code, 0x5D); // Menu
+}
+
+TEST(X11Keys, VirtualKeysFollowTheKeypadsNumLockState) {
+    EXPECT_EQ(x11_virtual_key({30, false}, XK_a), 'A');
+    EXPECT_EQ(x11_virtual_key({0x48, true}, XK_Up), vk::up);
+    EXPECT_EQ(x11_virtual_key({0x48, false}, XK_KP_8), vk::numpad0 + 8u);
+    EXPECT_EQ(x11_virtual_key({0x48, false}, XK_KP_Up), vk::up);
+    EXPECT_EQ(x11_virtual_key({0x53, false}, XK_KP_Decimal), vk::decimal);
+    EXPECT_EQ(x11_virtual_key({0x35, true}, XK_KP_Divide), vk::divide);
+    EXPECT_EQ(x11_virtual_key({0x35, false}, XK_slash), vk::oem_2);
+    EXPECT_EQ(x11_virtual_key({0x4A, false}, XK_KP_Subtract), vk::subtract);
+    EXPECT_EQ(x11_virtual_key({0x1C, true}, XK_KP_Enter), vk::return_key);
+    EXPECT_EQ(x11_virtual_key({42, false}, XK_Shift_L), vk::shift);
+    EXPECT_EQ(x11_virtual_key({54, false}, XK_Shift_R), vk::shift);
+    EXPECT_EQ(x11_virtual_key({0x38, true}, XK_ISO_Level3_Shift), vk::menu);
+    EXPECT_EQ(x11_virtual_key({0x44, false}, XK_F10), vk::f10);
+    EXPECT_EQ(x11_virtual_key({0, false}, XK_VoidSymbol), 0u);
+}
+
+TEST(X11Keys, CharactersAreCodePage437BytesOrNone) {
+    EXPECT_EQ(x11_character(XK_a, 'a'), 'a');
+    EXPECT_EQ(x11_character(XK_c, 3), 3) << "Ctrl+C";
+    EXPECT_EQ(x11_character(XK_Return, '\r'), '\r');
+    EXPECT_EQ(x11_character(XK_eacute, -1), 0x82);
+    EXPECT_EQ(x11_character(XK_eacute, 0xE9), 0x82) << "a Latin-1 byte is not code page 437";
+    EXPECT_EQ(x11_character(0x1002591, -1), 0xB0) << "a Unicode keysym";
+    EXPECT_EQ(x11_character(XK_EuroSign, -1), 0);
+    EXPECT_EQ(x11_character(XK_Shift_L, -1), 0);
+}
+
+} // namespace
+} // namespace zered
