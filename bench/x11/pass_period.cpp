@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(idle_seconds));
     const unsigned long passes = zered::x11_pass_count() - before;
     const double seconds = ms_since(idle_start) / 1000.0;
-    std::printf("idle: %lu passes in %.2f s, mean period %.2f ms\n", passes, seconds,
+    std::printf("nothing drawn: %lu passes in %.2f s, mean period %.2f ms\n", passes, seconds,
                 passes ? seconds * 1000.0 / static_cast<double>(passes) : 0.0);
     zered::screen_exit_handler();
     return 0;
