@@ -10,7 +10,7 @@ packages=(
     wine wine64 xvfb xauth libgl1-mesa-dri xdotool x11-apps imagemagick
     libx11-dev libxext-dev libxtst-dev
     inotify-tools pkg-config libpixman-1-dev libsdl2-dev
-    unzip python3 python3-yaml
+    unzip python3 python3-yaml systemd
 )
 
 missing=()

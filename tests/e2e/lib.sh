@@ -169,3 +169,26 @@ hit anykey to close window'
     [ "$got" = "$expected" ] || e2e_fail "for arguments '$*' the output was:
 $got"
 }
+
+# e2e_xvfb WxHxD: starts a private Xvfb with that screen on a display number the server picks
+# itself (no race with other servers starting beside it) and points DISPLAY at it; sets XVFB_PID.
+# The caller stops it (e2e_cleanup does, for a server started after e2e_init).
+e2e_xvfb() {
+    local numbers
+    numbers=$(mktemp "${TMPDIR:-/tmp}/drivenudge-xvfb.XXXXXX")
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$numbers" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    [ -z "${E2E_WORK:-}" ] || E2E_PIDS+=("$XVFB_PID")
+    local tries=0
+    until [ -s "$numbers" ] && [ -e "/tmp/.X11-unix/X$(head -n 1 "$numbers")" ]; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 100 ] || ! kill -0 "$XVFB_PID" 2>/dev/null; then
+            rm -f "$numbers"
+            echo "Xvfb did not start" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    export DISPLAY=":$(head -n 1 "$numbers")"
+    rm -f "$numbers"
+}
