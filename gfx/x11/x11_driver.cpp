@@ -63,7 +63,6 @@ struct Requests {
     bool warp = false;
     int warp_x = 0, warp_y = 0;
     bool cursor = false;
-    bool clip = false;
 };
 
 struct X11State {
@@ -606,7 +605,7 @@ bool present(ScreenState& screen) {
 
 bool carry_out_requests() {
     Requests& r = x.requests;
-    const bool any = r.title || r.move || r.warp || r.cursor || r.clip;
+    const bool any = r.title || r.move || r.warp || r.cursor;
     if (r.title) store_title();
     if (r.move && !(x.flags & MODE_FULLSCREEN)) XMoveWindow(x.display, x.window, r.move_x, r.move_y);
     if (r.warp) XWarpPointer(x.display, None, x.window, 0, 0, 0, 0, r.warp_x, r.warp_y);
@@ -619,19 +618,23 @@ bool carry_out_requests() {
         else if (x.blank_cursor)
             XDefineCursor(x.display, x.window, x.blank_cursor);
     }
-    if (r.clip) {
-        if (x.clip_cursor && !x.grabbed) {
-            x.grabbed = XGrabPointer(x.display, x.window, True,
-                                     ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                                     GrabModeAsync, GrabModeAsync, x.window, None,
-                                     CurrentTime) == GrabSuccess;
-        } else if (!x.clip_cursor && x.grabbed) {
-            XUngrabPointer(x.display, CurrentTime);
-            x.grabbed = false;
-        }
-    }
     r = Requests{};
     return any;
+}
+
+// The pointer is kept in the window by a grab while that is asked for and the window is active.
+// Another client may hold the pointer (a menu, a drag): the grab is tried again each pass.
+void keep_clip() {
+    const bool wanted = x.clip_cursor && x.active;
+    if (wanted && !x.grabbed) {
+        x.grabbed = XGrabPointer(x.display, x.window, True,
+                                 ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                                 GrabModeAsync, GrabModeAsync, x.window, None,
+                                 CurrentTime) == GrabSuccess;
+    } else if (!wanted && x.grabbed) {
+        XUngrabPointer(x.display, CurrentTime);
+        x.grabbed = false;
+    }
 }
 
 bool key_down(unsigned keycode) {
@@ -840,6 +843,7 @@ void handle_event(XEvent& event) {
 void pass() {
     passes.fetch_add(1, std::memory_order_relaxed);
     bool busy = carry_out_requests();
+    keep_clip();
     ScreenState* screen = current_screen();
     if (palette_changed.exchange(false) && screen) mark_all_dirty(*screen);
     if (screen && present(*screen)) busy = true;
@@ -959,10 +963,7 @@ void x11_set_mouse(int mouse_x, int mouse_y, int cursor, int clip) {
         x.cursor_visible = cursor > 0 ? 1 : 0;
         x.requests.cursor = true;
     }
-    if (clip >= 0) {
-        x.clip_cursor = clip > 0 ? 1 : 0;
-        x.requests.clip = true;
-    }
+    if (clip >= 0) x.clip_cursor = clip > 0 ? 1 : 0;
     wake_driver_thread();
 }
 
