@@ -280,7 +280,6 @@ int set_mode(const ModeRequest& request) {
     if (flags != MODE_NULL && (flags & MODE_ALPHA_PRIMITIVES))
         screen.flags |= STATE_ALPHA_PRIMITIVES;
     select_depth_primitives(screen.bytes_per_pixel);
-    unpack_builtin_data();
     set_default_title();
 
     const DisplayDriver* driver = choose_driver(screen, request.refresh_rate, flags);
@@ -289,6 +288,9 @@ int set_mode(const ModeRequest& request) {
         return result_failed;
     }
     screen.driver = driver;
+    // Unpacked only now, while a threaded driver's window is on its way to the screen: nothing
+    // before needs the fonts or palettes.
+    unpack_builtin_data();
     palette_set(-1, 0, 0, 0);
     screen.text_cols = request.text_cols;
     screen.text_rows = request.text_rows;
