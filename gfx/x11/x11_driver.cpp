@@ -339,7 +339,9 @@ void set_size_hints(bool fixed) {
 
 void store_title() {
     XStoreName(x.display, x.window, x.title.c_str());
-    XChangeProperty(x.display, x.window, x.net_wm_name, x.utf8_string, 8, PropModeReplace,
+    // The desktop's UTF-8 name, once its atom is known (just after the window is mapped).
+    if (x.net_wm_name)
+        XChangeProperty(x.display, x.window, x.net_wm_name, x.utf8_string, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(x.title.data()),
                     static_cast<int>(x.title.size()));
 }
@@ -475,8 +477,6 @@ bool setup() {
         x.screen_height = DisplayHeight(x.display, screen_number);
         x.display_bits = format.display_depth;
     }
-    intern_atoms();
-
     XSetWindowAttributes attributes{};
     unsigned long mask = CWBackPixel | CWBorderPixel | CWEventMask;
     if (x.visual != DefaultVisual(x.display, screen_number)) {
@@ -499,7 +499,11 @@ bool setup() {
     store_title();
     set_class_hint();
     set_size_hints(true);
-    XSetWMProtocols(x.display, x.window, &x.wm_delete_window, 1);
+    // What a window manager must know before the window appears needs the atoms first; a plain
+    // window gets them, the close protocol and the UTF-8 name just after it is shown, which saves
+    // its start a round trip.
+    const bool before_map = (x.flags & (MODE_NO_FRAME | MODE_ALWAYS_ON_TOP)) != 0;
+    if (before_map) intern_atoms();
     if (x.flags & MODE_NO_FRAME) remove_frame();
     if (x.flags & MODE_ALWAYS_ON_TOP)
         XChangeProperty(x.display, x.window, x.net_wm_state, XA_ATOM, 32, PropModeAppend,
@@ -508,6 +512,11 @@ bool setup() {
     // it, and the first pass draws it.
     XMapWindow(x.display, x.window);
     XFlush(x.display);
+    if (!before_map) {
+        intern_atoms();
+        store_title();
+    }
+    XSetWMProtocols(x.display, x.window, &x.wm_delete_window, 1);
     x.gc = XCreateGC(x.display, x.window, 0, nullptr);
     XSetForeground(x.display, x.gc, 0);
     XSetGraphicsExposures(x.display, x.gc, False);
