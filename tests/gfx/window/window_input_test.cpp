@@ -29,10 +29,14 @@ TEST(MouseMove, TheFirstMoveAndMovesWithoutMotionOrFocusMakeNoEvent) {
     EXPECT_EQ(event.field4, -2);
 
     EXPECT_EQ(mouse_move_event(pointer, 8, 4, 108, 204, true).type, 0) << "no motion";
-    event = mouse_move_event(pointer, 9, 4, 109, 204, false);
+    EXPECT_EQ(mouse_move_event(pointer, 9, 4, 109, 204, true).type, EVENT_MOUSE_MOVED)
+        << "across only";
+    EXPECT_EQ(mouse_move_event(pointer, 9, 3, 109, 203, true).type, EVENT_MOUSE_MOVED)
+        << "up only";
+    event = mouse_move_event(pointer, 10, 4, 110, 204, false);
     EXPECT_EQ(event.type, 0) << "inactive window";
-    EXPECT_EQ(pointer.mouse_x, 9) << "the position is kept all the same";
-    EXPECT_EQ(pointer.last_screen_x, 109);
+    EXPECT_EQ(pointer.mouse_x, 10) << "the position is kept all the same";
+    EXPECT_EQ(pointer.last_screen_x, 110);
 }
 
 TEST(Buttons, PressesAndReleasesKeepTheHeldSetAndReportTheBit) {
