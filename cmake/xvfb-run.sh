@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command on a private X display of its own and stops the display afterwards.
 #   xvfb-run.sh DEPTH COMMAND...
-# DEPTH is the display's colour depth (24 or 16). A free display number is taken.
+# DEPTH is the display's colour depth (24 or 16). A free display number is taken. DN_XVFB_OPTIONS
+# adds options of the server's own (e.g. "-extension MIT-SHM" for a server without shared memory).
 set -euo pipefail
 depth=$1
 shift
@@ -21,7 +22,8 @@ for _ in $(seq 40); do
     while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
         display=$((display + 1))
     done
-    Xvfb ":$display" -screen 0 "1024x768x$depth" -nolisten tcp >/dev/null 2>&1 &
+    # shellcheck disable=SC2086 # the options are words
+    Xvfb ":$display" -screen 0 "1024x768x$depth" -nolisten tcp ${DN_XVFB_OPTIONS:-} >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [ -e "/tmp/.X11-unix/X$display" ] && break

@@ -45,16 +45,16 @@ FOLDER_TESTS = {
     "gfx/console": rf"^({UNIT})$",
     "gfx/blit": rf"^({UNIT})$",
     "gfx/win32": r"^zered_win32_tests$",
-    "gfx/window": rf"^({UNIT}|zered_x11_tests|zered_x11_tests_16bit)$",
-    "gfx/x11": rf"^({UNIT}|zered_x11_tests|zered_x11_tests_16bit)$",
+    "gfx/window": rf"^({UNIT}|zered_x11_tests.*)$",
+    "gfx/x11": rf"^({UNIT}|zered_x11_tests.*)$",
 }
 
 # ctest name -> build target; e2e scripts need the program itself.
 def build_targets(test_names: list[str]) -> list[str]:
     targets = []
     for name in test_names:
-        # A program that runs again on another display is one target: zered_x11_tests_16bit.
-        target = "drivenudge" if name.startswith("e2e_") else re.sub(r"_16bit$", "", name)
+        # A program that runs again on other displays is one target: zered_x11_tests_16bit.
+        target = "drivenudge" if name.startswith("e2e_") else re.sub(r"_(16bit|directcolor)$", "", name)
         if target not in targets:
             targets.append(target)
     return targets

@@ -30,6 +30,7 @@
 #include "gfx/core/framebuffer.h"
 #include "gfx/window/present_pass.h"
 #include "gfx/window/window_input.h"
+#include "gfx/x11/x11_format.h"
 #include "gfx/x11/x11_keys.h"
 
 namespace zered {
@@ -117,6 +118,7 @@ std::atomic<bool> running{false};
 std::atomic<bool> palette_changed{false};
 std::atomic<unsigned long> window_id{0};
 std::atomic<unsigned long> passes{0};
+std::atomic<bool> pointer_hidden{false};
 std::atomic<unsigned long> x_errors{0};
 // Wakes a driver thread that waits while idle: the program drew, or asked for something.
 int wake_fd = -1;
@@ -155,13 +157,7 @@ bool is_running() {
     return running.load(std::memory_order_acquire);
 }
 
-// The display format of a visual: the depth select_converter knows (15, 16, 24, 32), and whether
-// red lies in the low bits; 0 for a format without converters.
-struct VisualFormat {
-    int display_depth = 0;
-    bool red_low = false;
-};
-
+// The format of a visual's pixels in an image of the display.
 VisualFormat format_of(Display* display, const XVisualInfo& info) {
     int count = 0;
     int bits = 0;
@@ -170,26 +166,7 @@ VisualFormat format_of(Display* display, const XVisualInfo& info) {
             if (formats[i].depth == info.depth) bits = formats[i].bits_per_pixel;
         XFree(formats);
     }
-    VisualFormat format;
-    if (bits == 32 || bits == 24) {
-        if (info.green_mask != 0xFF00) return {};
-        if (info.red_mask == 0xFF0000 && info.blue_mask == 0xFF)
-            format.red_low = false;
-        else if (info.red_mask == 0xFF && info.blue_mask == 0xFF0000)
-            format.red_low = true;
-        else
-            return {};
-        format.display_depth = bits;
-    } else if (bits == 16) {
-        if (info.green_mask == 0x7E0)
-            format.display_depth = 16;
-        else if (info.green_mask == 0x3E0)
-            format.display_depth = 15;
-        else
-            return {};
-        format.red_low = info.red_mask < info.blue_mask;
-    }
-    return format;
+    return visual_format(bits, info.red_mask, info.green_mask, info.blue_mask);
 }
 
 // The default visual when it is a TrueColor one we can draw into, else the best such visual.
@@ -215,12 +192,12 @@ bool choose_visual(XVisualInfo& chosen, VisualFormat& format) {
 
 // The converter from the framebuffer into the visual's pixels. Where the two formats are the same
 // the dirty lines are copied as they are.
-ConvertFn choose_converter(const ScreenState& screen, VisualFormat format) {
-    if (ConvertFn converter = select_converter(format.display_depth, format.red_low))
-        return converter;
-    const bool same = !format.red_low && ((screen.depth == 32 && format.display_depth == 32) ||
-                                          (screen.depth == 16 && format.display_depth == 16));
-    return same ? convert_copy : nullptr;
+ConvertFn choose_converter(VisualFormat format) {
+    // For the formats a visual can have here, select_converter leaves only the pairs without a
+    // conversion empty: a 32-bit framebuffer on a blue-low 32-bit visual and a 16-bit one on a
+    // blue-low 5-6-5 visual. Their lines are copied as they are.
+    const ConvertFn converter = select_converter(format.display_depth, format.red_low);
+    return converter ? converter : convert_copy;
 }
 
 bool make_shared_image() {
@@ -466,7 +443,7 @@ bool setup() {
     if (!choose_visual(info, format)) return false;
     x.visual = info.visual;
     x.visual_depth = info.depth;
-    x.converter = choose_converter(*screen, format);
+    x.converter = choose_converter(format);
     if (!x.converter) return false;
 
     const int screen_number = DefaultScreen(x.display);
@@ -533,6 +510,7 @@ bool setup() {
 
 void teardown() {
     window_id.store(0, std::memory_order_release);
+    pointer_hidden.store(false);
     if (!x.display) return;
     if (x.grabbed) XUngrabPointer(x.display, CurrentTime);
     release_image();
@@ -626,6 +604,7 @@ bool carry_out_requests() {
             XUndefineCursor(x.display, x.window);
         else if (x.blank_cursor)
             XDefineCursor(x.display, x.window, x.blank_cursor);
+        pointer_hidden.store(!x.cursor_visible && x.blank_cursor);
     }
     r = Requests{};
     return any;
@@ -1027,6 +1006,10 @@ const DisplayDriver x11_driver{
 
 unsigned long x11_window_id() {
     return window_id.load(std::memory_order_acquire);
+}
+
+bool x11_pointer_hidden() {
+    return pointer_hidden.load();
 }
 
 unsigned long x11_pass_count() {

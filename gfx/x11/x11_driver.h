@@ -20,6 +20,9 @@ extern const DisplayDriver x11_driver;
 // connection of their own.
 unsigned long x11_window_id();
 
+// The pointer is hidden over the window (the driver thread has carried out the request).
+bool x11_pointer_hidden();
+
 // Presentation passes made since the process started.
 unsigned long x11_pass_count();
 

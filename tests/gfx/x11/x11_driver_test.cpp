@@ -230,6 +230,38 @@ TEST_F(X11Present, DrawnLinesOfEachDepthReachTheWindow) {
     }
 }
 
+TEST_F(X11Present, AChangeAfterAQuietSpellIsPresentedWithinAPass) {
+    ASSERT_TRUE(open(400, 80, 32));
+    // Quiet: no pass for a while, so the driver thread waits for the program or the server.
+    unsigned long passes = x11_pass_count();
+    ASSERT_TRUE(eventually([&] {
+        const unsigned long now = x11_pass_count();
+        const bool quiet = now == passes;
+        passes = now;
+        std::this_thread::sleep_for(100ms);
+        return quiet;
+    }));
+    const auto start = std::chrono::steady_clock::now();
+    fill_line(40, 0x00FF00FF);
+    ASSERT_TRUE(eventually([&] { return pixel(3, 40) == shown(0xFF00FF); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 400ms)
+        << "the drawing wakes the driver thread; it does not wait out its idle time";
+}
+
+TEST_F(X11Present, AWindowMadeLargerShowsTheImageInItsMiddleOnBlack) {
+    ASSERT_TRUE(open(100, 40, 32));
+    fill_line(0, 0x00FFFFFF);
+    ASSERT_TRUE(eventually([&] { return pixel(0, 0) == 0xFFFFFFu; }));
+    XResizeWindow(display_, window_, 300, 140);
+    XFlush(display_);
+    EXPECT_TRUE(eventually([&] { return pixel(100, 50) == 0xFFFFFFu; }));
+    EXPECT_EQ(pixel(199, 50), 0xFFFFFFu);
+    EXPECT_EQ(pixel(99, 50), 0u);
+    EXPECT_EQ(pixel(100, 49), 0u);
+    EXPECT_EQ(pixel(150, 139), 0u);
+    EXPECT_EQ(pixel(299, 70), 0u);
+}
+
 TEST_F(X11Present, APaletteChangeOnAPalettisedScreenRedrawsEveryLine) {
     ASSERT_TRUE(open(400, 80, 8));
     fill_line(3, 9);
@@ -279,6 +311,28 @@ TEST_F(X11Input, KeysArriveAsKeyCodesAndEventsWithPcScanCodes) {
     ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
     EXPECT_EQ(take_key(), 0x2DFF);
 
+    // Keys sent straight to the window (as some tools do) carry no modifier state of their own:
+    // a Shift key sent before still counts.
+    const auto send = [&](KeySym keysym, bool press) {
+        XEvent event{};
+        event.xkey.type = press ? KeyPress : KeyRelease;
+        event.xkey.display = display_;
+        event.xkey.window = window_;
+        event.xkey.root = DefaultRootWindow(display_);
+        event.xkey.keycode = XKeysymToKeycode(display_, keysym);
+        event.xkey.same_screen = True;
+        XSendEvent(display_, window_, True, press ? KeyPressMask : KeyReleaseMask, &event);
+        XFlush(display_);
+    };
+    for (const KeySym shift : {XK_Shift_L, XK_Shift_R}) {
+        send(shift, true);
+        send(XK_F1, true);
+        send(XK_F1, false);
+        send(shift, false);
+        ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
+        EXPECT_EQ(take_key(), 0x54FF) << "Shift+F1";
+    }
+
     // Held down, the key state shows it; both Shift keys are one virtual key.
     key(XK_Shift_R, true);
     EXPECT_TRUE(eventually([] { return key_down(42) && key_down(54); }));
@@ -301,13 +355,21 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
     button(1, false);
     button(1, true); // at once: a double click
     button(1, false);
+    button(1, true); // and a third press is a press again
+    button(1, false);
     button(4, true);
     button(4, false);
     button(3, true);
     button(3, false);
     EXPECT_TRUE(event_comes(EVENT_BUTTON_RELEASED, 2)) << "X's third button is the right one";
-    EXPECT_TRUE(has_event(seen_, EVENT_BUTTON_PRESSED, 1));
-    EXPECT_TRUE(has_event(seen_, EVENT_BUTTON_DOUBLE_CLICKED, 1));
+    std::vector<std::int32_t> left_presses;
+    for (const Event& event : seen_)
+        if (event.field1 == 1 &&
+            (event.type == EVENT_BUTTON_PRESSED || event.type == EVENT_BUTTON_DOUBLE_CLICKED))
+            left_presses.push_back(event.type);
+    EXPECT_EQ(left_presses, (std::vector<std::int32_t>{EVENT_BUTTON_PRESSED,
+                                                       EVENT_BUTTON_DOUBLE_CLICKED,
+                                                       EVENT_BUTTON_PRESSED}));
     EXPECT_TRUE(has_event(seen_, EVENT_BUTTON_RELEASED, 1));
     EXPECT_TRUE(has_event(seen_, EVENT_WHEEL, 1));
 
@@ -322,6 +384,11 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
         return current_screen()->driver->get_mouse(nullptr, nullptr, nullptr, nullptr, nullptr) == -1;
     }));
     EXPECT_TRUE(event_comes(EVENT_MOUSE_LEFT, 0));
+
+    // Coming back in is an enter event again.
+    forget_events();
+    pointer_to(40, 40);
+    EXPECT_TRUE(event_comes(EVENT_MOUSE_ENTERED, 0));
 }
 
 TEST_F(X11Input, ThePointerIsPlacedKeptInsideTheWindowAndHidden) {
@@ -366,6 +433,34 @@ TEST_F(X11Input, ThePointerIsPlacedKeptInsideTheWindowAndHidden) {
     EXPECT_EQ(clipped, 1);
     driver.set_mouse(-1, 0, 1, 0);
     EXPECT_TRUE(eventually(pointer_free));
+
+    // The cursor: hidden and shown again on request; a repeated request changes nothing.
+    EXPECT_FALSE(x11_pointer_hidden());
+    driver.set_mouse(-1, 0, 0, -1);
+    EXPECT_TRUE(eventually([] { return x11_pointer_hidden(); }));
+    driver.set_mouse(-1, 0, 0, -1);
+    driver.set_mouse(-1, 0, 1, -1);
+    EXPECT_TRUE(eventually([] { return !x11_pointer_hidden(); }));
+}
+
+TEST_F(X11Input, FocusIsActivationAndThePointerEntering) {
+    ASSERT_TRUE(open(400, 80, 8));
+    pointer_to(-20, -20);
+    XSetInputFocus(display_, PointerRoot, RevertToPointerRoot, CurrentTime);
+    XFlush(display_);
+    EXPECT_TRUE(event_comes(EVENT_FOCUS_LOST, 0));
+    pointer_to(30, 30);
+    pointer_to(31, 30);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(current_screen()->driver->get_mouse(nullptr, nullptr, nullptr, nullptr, nullptr), -1)
+        << "an inactive window reports no mouse";
+
+    forget_events();
+    XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+    XFlush(display_);
+    EXPECT_TRUE(event_comes(EVENT_FOCUS_GAINED, 0));
+    EXPECT_TRUE(event_comes(EVENT_MOUSE_ENTERED, 0)) << "the pointer was inside already";
+    EXPECT_EQ(current_screen()->driver->get_mouse(nullptr, nullptr, nullptr, nullptr, nullptr), 0);
 }
 
 TEST_F(X11Window, TheWindowManagersCloseGivesTheCloseKeyAndTheWindowStays) {
@@ -411,6 +506,12 @@ TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
     EXPECT_EQ(attributes().height, 80);
     EXPECT_TRUE(eventually([&] { return pixel(5, 0) == 0xFFFFFFu; }));
 
+    // Asked for full screen, it starts so.
+    screen_exit_handler();
+    ASSERT_TRUE(open(400, 80, 32, MODE_FULLSCREEN));
+    EXPECT_TRUE(eventually([&] { return attributes().width == screen_width; }));
+    EXPECT_EQ(attributes().height, screen_height);
+
     // Opened with the switch disabled, Alt+Enter changes nothing.
     screen_exit_handler();
     ASSERT_TRUE(open(400, 80, 32, MODE_NO_SWITCH));
@@ -434,6 +535,17 @@ TEST_F(X11Window, TitlePositionAndDisplaySizes) {
     EXPECT_TRUE(eventually([] {
         return current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN) == (40 << 16 | 30);
     }));
+
+    // A fixed size: the window manager offers no resizing.
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(display_, window_, &hints, &supplied));
+    EXPECT_TRUE(hints.flags & PMinSize);
+    EXPECT_TRUE(hints.flags & PMaxSize);
+    EXPECT_EQ(hints.min_width, 400);
+    EXPECT_EQ(hints.max_width, 400);
+    EXPECT_EQ(hints.min_height, 80);
+    EXPECT_EQ(hints.max_height, 80);
 
     screen_set_title("renamed");
     EXPECT_TRUE(eventually([&] {
@@ -477,6 +589,14 @@ TEST_F(X11Window, ScreensOpenAndCloseQuicklyAndWhileTheDriverPresents) {
         if (locked) screen_lock();
         screen_exit_handler();
         EXPECT_EQ(current_screen(), nullptr);
+        EXPECT_EQ(x11_window_id(), 0u);
+    }
+}
+
+TEST(X11Driver, OpenGLAndShapedScreensAreNotItsToShow) {
+    for (const ModeFlags flags : {MODE_OPENGL, MODE_SHAPED_WINDOW}) {
+        EXPECT_NE(x11_driver.init("refused", 64, 32, 32, 0, flags), 0);
+        x11_driver.exit();
         EXPECT_EQ(x11_window_id(), 0u);
     }
 }

@@ -3,6 +3,8 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "gfx/console/key_tables.h"
 
 namespace zered {
@@ -19,6 +21,18 @@ TEST(X11Keys, KeycodesGiveSetOneScanCodesAndTheExtendedKeysTheirFlag) {
     EXPECT_EQ(scan(8), 0);
     EXPECT_EQ(scan(97), 0);
     EXPECT_EQ(scan(255), 0);
+
+    // Every key whose make code starts with 0xE0, by its X keycode.
+    const std::pair<unsigned, int> extended[] = {
+        {104, 0x1C}, {105, 0x1D}, {106, 0x35}, {107, 0x37}, {108, 0x38}, {110, 0x47},
+        {111, 0x48}, {112, 0x49}, {113, 0x4B}, {114, 0x4D}, {115, 0x4F}, {116, 0x50},
+        {117, 0x51}, {118, 0x52}, {119, 0x53}, {133, 0x5B}, {134, 0x5C}, {135, 0x5D}};
+    for (const auto& [keycode, scan_code] : extended) {
+        EXPECT_EQ(x11_key_of(keycode).scan_code, scan_code) << "keycode " << keycode;
+        EXPECT_TRUE(x11_key_of(keycode).extended) << "keycode " << keycode;
+    }
+    for (const unsigned keycode : {97u, 103u, 109u, 120u, 132u, 136u})
+        EXPECT_EQ(x11_key_of(keycode).scan_code, 0) << "keycode " << keycode;
 
     const X11Key up = x11_key_of(111);
     EXPECT_EQ(up.scan_code, 0x48);
