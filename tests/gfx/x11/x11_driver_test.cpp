@@ -142,9 +142,9 @@ class X11Test : public ::testing::Test {
         return rgb;
     }
 
-    // The colour a display of this server's depth shows for 0x00RRGGBB.
+    // The colour the window's visual shows for 0x00RRGGBB.
     std::uint32_t shown(std::uint32_t rgb) {
-        if (DefaultDepth(display_, DefaultScreen(display_)) >= 24) return rgb;
+        if (attributes().depth >= 24) return rgb;
         // 5-6-5: the low bits are dropped, and pixel() widens them back from the top bits.
         const auto narrow = [](std::uint32_t c, int bits) {
             const std::uint32_t kept = c >> (8 - bits);
@@ -385,10 +385,19 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
     }));
     EXPECT_TRUE(event_comes(EVENT_MOUSE_LEFT, 0));
 
-    // Coming back in is an enter event again.
+    // Coming back in is an enter event again; so is the window coming to lie under the pointer,
+    // which is no motion at all.
     forget_events();
     pointer_to(40, 40);
     EXPECT_TRUE(event_comes(EVENT_MOUSE_ENTERED, 0));
+    pointer_to(-50, -50);
+    EXPECT_TRUE(event_comes(EVENT_MOUSE_LEFT, 0));
+    forget_events();
+    const XWindowAttributes before = attributes();
+    XMoveWindow(display_, window_, before.x - 60, before.y - 60);
+    XFlush(display_);
+    EXPECT_TRUE(event_comes(EVENT_MOUSE_ENTERED, 0));
+    EXPECT_FALSE(has_event(seen_, EVENT_MOUSE_MOVED, 0));
 }
 
 TEST_F(X11Input, ThePointerIsPlacedKeptInsideTheWindowAndHidden) {
