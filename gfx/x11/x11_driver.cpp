@@ -95,7 +95,7 @@ struct X11State {
     bool grabbed = false;
 
     // Under the driver lock.
-    int width = 0, height = 0, depth = 0; // image size (display lines) and framebuffer depth
+    int width = 0, height = 0; // image size in pixels and display lines
     ModeFlags flags = 0;
     std::string title;
     int screen_width = 0, screen_height = 0, display_bits = 0;
@@ -119,6 +119,7 @@ std::atomic<bool> palette_changed{false};
 std::atomic<unsigned long> window_id{0};
 std::atomic<unsigned long> passes{0};
 std::atomic<bool> pointer_hidden{false};
+std::atomic<bool> shared_memory{false};
 std::atomic<unsigned long> x_errors{0};
 // Wakes a driver thread that waits while idle: the program drew, or asked for something.
 int wake_fd = -1;
@@ -225,6 +226,7 @@ bool make_shared_image() {
     XSync(x.display, False);
     if (x_errors.load() != errors) return false;
     x.shm_attached = true;
+    shared_memory.store(true);
     return true;
 }
 
@@ -511,6 +513,7 @@ bool setup() {
 void teardown() {
     window_id.store(0, std::memory_order_release);
     pointer_hidden.store(false);
+    shared_memory.store(false);
     if (!x.display) return;
     if (x.grabbed) XUngrabPointer(x.display, CurrentTime);
     release_image();
@@ -886,13 +889,12 @@ void thread_body(std::promise<bool> started) {
     teardown();
 }
 
-int x11_init(const char* title, int width, int height, int depth, int, ModeFlags flags) {
+int x11_init(const char* title, int width, int height, int, int, ModeFlags flags) {
     if (flags & (MODE_OPENGL | MODE_SHAPED_WINDOW)) return -1;
     if (driver_thread.joinable() || width <= 0 || height <= 0) return -1;
     x = X11State{};
     x.width = width;
     x.height = height;
-    x.depth = depth;
     x.flags = flags;
     x.title = title ? title : "";
     palette_changed.store(false);
@@ -1006,6 +1008,10 @@ const DisplayDriver x11_driver{
 
 unsigned long x11_window_id() {
     return window_id.load(std::memory_order_acquire);
+}
+
+bool x11_uses_shared_memory() {
+    return shared_memory.load();
 }
 
 bool x11_pointer_hidden() {

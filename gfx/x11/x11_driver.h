@@ -20,6 +20,9 @@ extern const DisplayDriver x11_driver;
 // connection of their own.
 unsigned long x11_window_id();
 
+// The open window's image is in memory shared with the X server (MIT-SHM).
+bool x11_uses_shared_memory();
+
 // The pointer is hidden over the window (the driver thread has carried out the request).
 bool x11_pointer_hidden();
 

@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
@@ -207,6 +208,11 @@ TEST_F(X11Present, DrawnLinesOfEachDepthReachTheWindow) {
             ASSERT_TRUE(open(width, 80, depth));
             EXPECT_EQ(attributes().width, width);
             EXPECT_EQ(attributes().height, 80);
+            EXPECT_EQ(attributes().visual->c_class, TrueColor);
+            int opcode, event, error;
+            EXPECT_EQ(x11_uses_shared_memory(),
+                      XQueryExtension(display_, "MIT-SHM", &opcode, &event, &error) == True)
+                << "shared memory wherever the server offers it";
             const ScreenState& screen = *current_screen();
             std::uint32_t value, rgb;
             if (depth == 8) {
@@ -235,12 +241,12 @@ TEST_F(X11Present, AChangeAfterAQuietSpellIsPresentedWithinAPass) {
     // Quiet: no pass for a while, so the driver thread waits for the program or the server.
     unsigned long passes = x11_pass_count();
     ASSERT_TRUE(eventually([&] {
+        std::this_thread::sleep_for(100ms);
         const unsigned long now = x11_pass_count();
         const bool quiet = now == passes;
         passes = now;
-        std::this_thread::sleep_for(100ms);
         return quiet;
-    }));
+    })) << "passes go on with nothing to present";
     const auto start = std::chrono::steady_clock::now();
     fill_line(40, 0x00FF00FF);
     ASSERT_TRUE(eventually([&] { return pixel(3, 40) == shown(0xFF00FF); }));
@@ -260,6 +266,18 @@ TEST_F(X11Present, AWindowMadeLargerShowsTheImageInItsMiddleOnBlack) {
     EXPECT_EQ(pixel(100, 49), 0u);
     EXPECT_EQ(pixel(150, 139), 0u);
     EXPECT_EQ(pixel(299, 70), 0u);
+
+    // Back to its size: the image goes back to the corner, though nothing is exposed.
+    XResizeWindow(display_, window_, 100, 40);
+    XFlush(display_);
+    EXPECT_TRUE(eventually([&] { return pixel(0, 0) == 0xFFFFFFu; }));
+
+    // Hidden and shown again: drawn again.
+    XUnmapWindow(display_, window_);
+    XSync(display_, False);
+    XMapWindow(display_, window_);
+    XSync(display_, False);
+    EXPECT_TRUE(eventually([&] { return pixel(99, 0) == 0xFFFFFFu; }));
 }
 
 TEST_F(X11Present, APaletteChangeOnAPalettisedScreenRedrawsEveryLine) {
@@ -333,6 +351,16 @@ TEST_F(X11Input, KeysArriveAsKeyCodesAndEventsWithPcScanCodes) {
         EXPECT_EQ(take_key(), 0x54FF) << "Shift+F1";
     }
 
+    // An extended key keeps its modifiers: Ctrl+Left.
+    key(XK_Control_L, true);
+    tap(XK_Left);
+    ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
+    EXPECT_EQ(take_key(), 0x73FF);
+    EXPECT_TRUE(eventually([] { return key_down(29) != 0; }));
+    EXPECT_FALSE(key_down(42)) << "Ctrl is not Shift";
+    key(XK_Control_L, false);
+    EXPECT_TRUE(eventually([] { return !key_down(29); }));
+
     // Held down, the key state shows it; both Shift keys are one virtual key.
     key(XK_Shift_R, true);
     EXPECT_TRUE(eventually([] { return key_down(42) && key_down(54); }));
@@ -361,6 +389,8 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
     button(4, false);
     button(3, true);
     button(3, false);
+    button(7, true); // the horizontal wheel, to the right
+    button(7, false);
     EXPECT_TRUE(event_comes(EVENT_BUTTON_RELEASED, 2)) << "X's third button is the right one";
     std::vector<std::int32_t> left_presses;
     for (const Event& event : seen_)
@@ -372,6 +402,7 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
                                                        EVENT_BUTTON_PRESSED}));
     EXPECT_TRUE(has_event(seen_, EVENT_BUTTON_RELEASED, 1));
     EXPECT_TRUE(has_event(seen_, EVENT_WHEEL, 1));
+    EXPECT_TRUE(event_comes(EVENT_HORIZONTAL_WHEEL, 1));
 
     int wheel = 0, buttons = -1;
     EXPECT_EQ(current_screen()->driver->get_mouse(nullptr, nullptr, &wheel, &buttons, nullptr), 0);
@@ -576,12 +607,18 @@ TEST_F(X11Window, TitlePositionAndDisplaySizes) {
 }
 
 TEST_F(X11Window, ScreensOpenAndCloseQuicklyAndWhileTheDriverPresents) {
+    const auto open_files = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator{});
+    };
+    const auto files_before = open_files();
     for (int i = 0; i < 15; ++i) {
         ASSERT_EQ(screen_open_sized(64 + i, 32, i % 2 ? 8 : 32, 1, 0, 0), 0);
         EXPECT_NE(x11_window_id(), 0u);
         screen_exit_handler();
         EXPECT_EQ(x11_window_id(), 0u);
     }
+    EXPECT_EQ(open_files(), files_before) << "every screen gives back its connection and files";
 
     // Every line changes all the time; the screen closes in the middle of it, once with the screen
     // locked by the program.
@@ -595,7 +632,11 @@ TEST_F(X11Window, ScreensOpenAndCloseQuicklyAndWhileTheDriverPresents) {
             std::memset(screen.visible_fb, static_cast<int>(++value), 4 * 640);
             screen_unlock(0, 479);
         }
-        if (locked) screen_lock();
+        if (locked) {
+            // Long enough for the driver thread to be waiting for the lock for its next pass.
+            screen_lock();
+            std::this_thread::sleep_for(50ms);
+        }
         screen_exit_handler();
         EXPECT_EQ(current_screen(), nullptr);
         EXPECT_EQ(x11_window_id(), 0u);
