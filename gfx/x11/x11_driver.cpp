@@ -226,7 +226,6 @@ bool make_shared_image() {
     XSync(x.display, False);
     if (x_errors.load() != errors) return false;
     x.shm_attached = true;
-    shared_memory.store(true);
     return true;
 }
 
@@ -506,6 +505,7 @@ bool setup() {
     update_position();
     std::ranges::fill(pass_dirty_flags(*screen, x.height), std::uint8_t{1});
     x.repaint = true;
+    shared_memory.store(x.shm_attached);
     window_id.store(x.window, std::memory_order_release);
     return true;
 }

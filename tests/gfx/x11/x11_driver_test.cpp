@@ -209,6 +209,10 @@ TEST_F(X11Present, DrawnLinesOfEachDepthReachTheWindow) {
             EXPECT_EQ(attributes().width, width);
             EXPECT_EQ(attributes().height, 80);
             EXPECT_EQ(attributes().visual->c_class, TrueColor);
+            Visual* default_visual = DefaultVisual(display_, DefaultScreen(display_));
+            if (default_visual->c_class == TrueColor) {
+                EXPECT_EQ(attributes().visual, default_visual) << "the server's own visual";
+            }
             int opcode, event, error;
             EXPECT_EQ(x11_uses_shared_memory(),
                       XQueryExtension(display_, "MIT-SHM", &opcode, &event, &error) == True)
@@ -361,6 +365,19 @@ TEST_F(X11Input, KeysArriveAsKeyCodesAndEventsWithPcScanCodes) {
     key(XK_Control_L, false);
     EXPECT_TRUE(eventually([] { return !key_down(29); }));
 
+    // A key pressed again without a release is a repeat; one release lets it go.
+    forget_events();
+    send(XK_q, true);
+    send(XK_q, true);
+    send(XK_q, false);
+    EXPECT_TRUE(event_comes(EVENT_KEY_RELEASED, 16));
+    EXPECT_TRUE(has_event(seen_, EVENT_KEY_REPEATED, 16));
+    const unsigned long passes = x11_pass_count();
+    ASSERT_TRUE(eventually([&] { return x11_pass_count() > passes + 2; }));
+    EXPECT_EQ(key_down(16), 0) << "the key states of the events just handled are folded";
+    while (take_key() != 0) {
+    }
+
     // Held down, the key state shows it; both Shift keys are one virtual key.
     key(XK_Shift_R, true);
     EXPECT_TRUE(eventually([] { return key_down(42) && key_down(54); }));
@@ -481,14 +498,26 @@ TEST_F(X11Input, ThePointerIsPlacedKeptInsideTheWindowAndHidden) {
     driver.set_mouse(-1, 0, 0, -1);
     driver.set_mouse(-1, 0, 1, -1);
     EXPECT_TRUE(eventually([] { return !x11_pointer_hidden(); }));
+
+    // A screen closed with the pointer hidden leaves it to the next one shown.
+    driver.set_mouse(-1, 0, 0, -1);
+    EXPECT_TRUE(eventually([] { return x11_pointer_hidden(); }));
+    screen_exit_handler();
+    ASSERT_TRUE(open(400, 80, 8));
+    EXPECT_FALSE(x11_pointer_hidden());
 }
 
 TEST_F(X11Input, FocusIsActivationAndThePointerEntering) {
     ASSERT_TRUE(open(400, 80, 8));
+    // A key held when the window loses the keyboard and let go elsewhere is not held after.
+    pointer_to(30, 30);
+    key(XK_Shift_L, true);
+    ASSERT_TRUE(eventually([] { return key_down(42) != 0; }));
     pointer_to(-20, -20);
     XSetInputFocus(display_, PointerRoot, RevertToPointerRoot, CurrentTime);
     XFlush(display_);
     EXPECT_TRUE(event_comes(EVENT_FOCUS_LOST, 0));
+    key(XK_Shift_L, false);
     pointer_to(30, 30);
     pointer_to(31, 30);
     std::this_thread::sleep_for(50ms);
@@ -501,6 +530,11 @@ TEST_F(X11Input, FocusIsActivationAndThePointerEntering) {
     EXPECT_TRUE(event_comes(EVENT_FOCUS_GAINED, 0));
     EXPECT_TRUE(event_comes(EVENT_MOUSE_ENTERED, 0)) << "the pointer was inside already";
     EXPECT_EQ(current_screen()->driver->get_mouse(nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    tap(XK_a);
+    ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
+    EXPECT_EQ(take_key(), 'a') << "not 'A': Shift was let go";
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(key_down(42), 0);
 }
 
 TEST_F(X11Window, TheWindowManagersCloseGivesTheCloseKeyAndTheWindowStays) {
@@ -563,6 +597,41 @@ TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
     EXPECT_EQ(attributes().width, 400);
 }
 
+TEST_F(X11Window, WithAWindowManagerFullScreenIsAskedOfIt) {
+    ASSERT_TRUE(open(400, 80, 32));
+    // The test plays the window manager: it says so on the root window and takes the requests.
+    const ::Window root = DefaultRootWindow(display_);
+    const Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
+    const Atom state = XInternAtom(display_, "_NET_WM_STATE", False);
+    const Atom full_screen = XInternAtom(display_, "_NET_WM_STATE_FULLSCREEN", False);
+    const long supporting = static_cast<long>(window_);
+    XChangeProperty(display_, root, check, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&supporting), 1);
+    XSelectInput(display_, root, SubstructureRedirectMask | SubstructureNotifyMask);
+    XSync(display_, False);
+    pointer_to(10, 10);
+    key(XK_Alt_L, true);
+    tap(XK_Return);
+    key(XK_Alt_L, false);
+    bool asked = false;
+    eventually([&] {
+        while (XPending(display_)) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type == ClientMessage && event.xclient.window == window_ &&
+                event.xclient.message_type == state && event.xclient.data.l[0] == 1 &&
+                static_cast<Atom>(event.xclient.data.l[1]) == full_screen)
+                asked = true;
+        }
+        return asked;
+    });
+    XSelectInput(display_, root, NoEventMask);
+    XDeleteProperty(display_, root, check);
+    XSync(display_, False);
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(attributes().width, 400) << "the window manager decides the size";
+}
+
 TEST_F(X11Window, TitlePositionAndDisplaySizes) {
     ASSERT_TRUE(open(400, 80, 8));
     const int screen_width = DisplayWidth(display_, DefaultScreen(display_));
@@ -571,9 +640,9 @@ TEST_F(X11Window, TitlePositionAndDisplaySizes) {
     EXPECT_EQ(position & 0xFFFF, (screen_width - 400) / 2) << "centred";
     EXPECT_EQ(position >> 16, (screen_height - 80) / 2);
 
-    current_screen()->driver->set_window_pos(30, 40);
+    current_screen()->driver->set_window_pos(31, 41);
     EXPECT_TRUE(eventually([] {
-        return current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN) == (40 << 16 | 30);
+        return current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN) == (41 << 16 | 31);
     }));
 
     // A fixed size: the window manager offers no resizing.

@@ -47,6 +47,8 @@ TEST(X11Keys, VirtualKeysFollowTheKeypadsNumLockState) {
     EXPECT_EQ(x11_virtual_key({30, false}, XK_a), 'A');
     EXPECT_EQ(x11_virtual_key({0x48, true}, XK_Up), vk::up);
     EXPECT_EQ(x11_virtual_key({0x48, false}, XK_KP_8), vk::numpad0 + 8u);
+    EXPECT_EQ(x11_virtual_key({0x52, false}, XK_KP_0), vk::numpad0 + 0u);
+    EXPECT_EQ(x11_virtual_key({0x49, false}, XK_KP_9), vk::numpad0 + 9u);
     EXPECT_EQ(x11_virtual_key({0x48, false}, XK_KP_Up), vk::up);
     EXPECT_EQ(x11_virtual_key({0x53, false}, XK_KP_Decimal), vk::decimal);
     EXPECT_EQ(x11_virtual_key({0x35, true}, XK_KP_Divide), vk::divide);
@@ -68,6 +70,15 @@ TEST(X11Keys, CharactersAreCodePage437BytesOrNone) {
     EXPECT_EQ(x11_character(XK_eacute, 0xE9), 0x82) << "a Latin-1 byte is not code page 437";
     EXPECT_EQ(x11_character(0x1002591, -1), 0xB0) << "a Unicode keysym";
     EXPECT_EQ(x11_character(XK_EuroSign, -1), 0);
+    // The ends of the Latin-1 keysyms.
+    EXPECT_EQ(x11_character(XK_space, -1), ' ');
+    EXPECT_EQ(x11_character(XK_asciitilde, -1), '~');
+    EXPECT_EQ(x11_character(0x1F, -1), 0);
+    EXPECT_EQ(x11_character(0x7F, -1), 0);
+    EXPECT_EQ(x11_character(XK_nobreakspace, -1), 0xFF);
+    EXPECT_EQ(x11_character(XK_exclamdown, -1), 0xAD);
+    EXPECT_EQ(x11_character(XK_ydiaeresis, -1), 0x98);
+    EXPECT_EQ(x11_character(0x100, -1), 0);
     EXPECT_EQ(x11_character(XK_Shift_L, -1), 0);
 }
 
