@@ -346,6 +346,12 @@ TEST_F(X11Input, KeysArriveAsKeyCodesAndEventsWithPcScanCodes) {
         XSendEvent(display_, window_, True, press ? KeyPressMask : KeyReleaseMask, &event);
         XFlush(display_);
     };
+    send(XK_Alt_L, true);
+    send(XK_x, true);
+    send(XK_x, false);
+    send(XK_Alt_L, false);
+    ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
+    EXPECT_EQ(take_key(), 0x2DFF) << "Alt+X with Alt sent before";
     for (const KeySym shift : {XK_Shift_L, XK_Shift_R}) {
         send(shift, true);
         send(XK_F1, true);
@@ -398,6 +404,8 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
         return current_screen()->driver->get_mouse(&x, &y, nullptr, nullptr, nullptr) == 0 &&
                x == 120 && y == 35;
     }));
+    pointer_to(125, 37);
+    EXPECT_TRUE(event_comes(EVENT_MOUSE_MOVED, 125));
     forget_events();
 
     button(1, true);
@@ -583,6 +591,11 @@ TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
     ASSERT_TRUE(eventually([&] { return attributes().width == 400; }));
     EXPECT_EQ(attributes().height, 80);
     EXPECT_TRUE(eventually([&] { return pixel(5, 0) == 0xFFFFFFu; }));
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(display_, window_, &hints, &supplied));
+    EXPECT_TRUE((hints.flags & PMaxSize) && hints.max_width == 400 && hints.max_height == 80)
+        << "the fixed size again";
 
     // Asked for full screen, it starts so.
     screen_exit_handler();
@@ -599,6 +612,24 @@ TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
     key(XK_Alt_L, false);
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(attributes().width, 400);
+}
+
+TEST_F(X11Window, AFramelessWindowAsksTheWindowManagerForNoDecorations) {
+    ASSERT_TRUE(open(200, 50, 8, MODE_NO_FRAME));
+    const Atom motif = XInternAtom(display_, "_MOTIF_WM_HINTS", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(display_, window_, motif, 0, 5, False, motif, &type, &format,
+                                 &count, &after, &data),
+              Success);
+    ASSERT_NE(data, nullptr);
+    ASSERT_EQ(count, 5u);
+    const long* hints = reinterpret_cast<const long*>(data);
+    EXPECT_EQ(hints[0], 2) << "decorations given";
+    EXPECT_EQ(hints[2], 0) << "none";
+    XFree(data);
 }
 
 TEST_F(X11Window, WithAWindowManagerFullScreenIsAskedOfIt) {
@@ -718,9 +749,10 @@ TEST_F(X11Window, ScreensOpenAndCloseQuicklyAndWhileTheDriverPresents) {
 
 TEST(X11Driver, OpenGLAndShapedScreensAreNotItsToShow) {
     for (const ModeFlags flags : {MODE_OPENGL, MODE_SHAPED_WINDOW}) {
-        EXPECT_NE(x11_driver.init("refused", 64, 32, 32, 0, flags), 0);
-        x11_driver.exit();
+        EXPECT_NE(screen_open_sized(64, 32, 32, 1, flags, 0), 0) << "flags " << flags;
+        EXPECT_EQ(current_screen(), nullptr);
         EXPECT_EQ(x11_window_id(), 0u);
+        screen_exit_handler();
     }
 }
 
