@@ -271,6 +271,12 @@ TEST_F(X11Present, AWindowMadeLargerShowsTheImageInItsMiddleOnBlack) {
     EXPECT_EQ(pixel(150, 139), 0u);
     EXPECT_EQ(pixel(299, 70), 0u);
 
+    // Only taller: the image moves down to the middle.
+    XResizeWindow(display_, window_, 300, 160);
+    XFlush(display_);
+    EXPECT_TRUE(eventually([&] { return pixel(100, 60) == 0xFFFFFFu; }));
+    EXPECT_EQ(pixel(100, 50), 0u);
+
     // Back to its size: the image goes back to the corner, though nothing is exposed.
     XResizeWindow(display_, window_, 100, 40);
     XFlush(display_);
@@ -368,6 +374,9 @@ TEST_F(X11Input, KeysArriveAsKeyCodesAndEventsWithPcScanCodes) {
     EXPECT_EQ(take_key(), 0x73FF);
     EXPECT_TRUE(eventually([] { return key_down(29) != 0; }));
     EXPECT_FALSE(key_down(42)) << "Ctrl is not Shift";
+    tap(XK_a);
+    ASSERT_TRUE(eventually([] { return key_waiting() != 0; }));
+    EXPECT_EQ(take_key(), 1) << "Ctrl+A types character 1";
     key(XK_Control_L, false);
     EXPECT_TRUE(eventually([] { return !key_down(29); }));
 
