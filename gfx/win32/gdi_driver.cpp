@@ -219,9 +219,9 @@ void draw_dirty_band(HDC dc, ScreenState& screen) {
     const DirtyBand band = find_dirty_band(pass_dirty_flags(screen, screen.height));
     if (band.count == 0) return;
 
-    const int repeat = std::max(screen.scanline_size, 1);
-    const int first_row = band.first * repeat;
-    const int rows = std::min(band.count * repeat, ws.height - first_row);
+    const DirtyBand display = band_display_rows(band, screen.scanline_size, ws.height);
+    const int first_row = display.first;
+    const int rows = display.count;
     if (rows <= 0) return;
     const std::uint8_t* source;
     if (gdi.conversion_buffer) {

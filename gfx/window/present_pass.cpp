@@ -19,6 +19,12 @@ DirtyBand find_dirty_band(std::span<const std::uint8_t> dirty) {
     return {static_cast<int>(first - dirty.begin()), static_cast<int>(last - first + 1)};
 }
 
+DirtyBand band_display_rows(DirtyBand band, int scanline_size, int display_lines) {
+    const int repeat = std::max(scanline_size, 1);
+    const int first = band.first * repeat;
+    return {first, std::min(band.count * repeat, display_lines - first)};
+}
+
 void run_pass_loop(const PassLoop& loop) {
     while (loop.running()) {
         loop.lock();

@@ -30,6 +30,10 @@ std::span<std::uint8_t> pass_dirty_flags(ScreenState& screen, int display_lines)
 // The band of the flags given; clears nothing.
 DirtyBand find_dirty_band(std::span<const std::uint8_t> dirty);
 
+// The display rows that show a band of framebuffer lines: scanline_size rows a line, cut at the
+// window's display_lines. A count of 0 or less: no row to draw.
+DirtyBand band_display_rows(DirtyBand band, int scanline_size, int display_lines);
+
 // The driver's side of one loop: all slots are needed.
 struct PassLoop {
     bool (*running)();  // tested before every pass

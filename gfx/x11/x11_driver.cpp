@@ -568,10 +568,8 @@ bool present(ScreenState& screen) {
     if (band.count > 0) {
         x.converter(x.image->data, x.image->bytes_per_line);
         if (!x.repaint) {
-            const int repeat = std::max(screen.scanline_size, 1);
-            const int first_row = band.first * repeat;
-            const int rows = std::min(band.count * repeat, x.height - first_row);
-            if (rows > 0) put_rows(first_row, rows);
+            const DirtyBand rows = band_display_rows(band, screen.scanline_size, x.height);
+            if (rows.count > 0) put_rows(rows.first, rows.count);
             drawn = true;
         }
     }

@@ -27,6 +27,13 @@ TEST(DirtyBand, APassLooksOnlyAtTheWindowsLinesAndTheFlagsThereAre) {
     EXPECT_EQ(pass_dirty_flags(screen, 5).data(), screen.dirty.data());
 }
 
+TEST(DirtyBand, DisplayRowsRepeatEachLineAndStopAtTheWindow) {
+    EXPECT_EQ(band_display_rows({3, 2}, 1, 100), (DirtyBand{3, 2}));
+    EXPECT_EQ(band_display_rows({3, 2}, 2, 100), (DirtyBand{6, 4}));
+    EXPECT_EQ(band_display_rows({3, 2}, 0, 100), (DirtyBand{3, 2})) << "at least one row a line";
+    EXPECT_EQ(band_display_rows({48, 4}, 2, 100), (DirtyBand{96, 4}));
+}
+
 // A recorded pass loop: what happened, in order.
 std::vector<std::string> steps;
 int passes_left = 0;
