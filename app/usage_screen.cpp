@@ -1,7 +1,7 @@
 #include "app/usage_screen.h"
 
 #include "app/usage_text.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "runtime/print.h"
 
 namespace drivenudge {

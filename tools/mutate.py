@@ -37,11 +37,12 @@ ROOT = Path(__file__).resolve().parent.parent
 # test programs run in about a second together, so every folder gets all of them: a fault in the
 # core that only a console test notices is still a fault the suite catches. The program's own
 # folder adds the end-to-end runs that reach its entry point.
-UNIT = r"runtime_tests|app_tests|zered_core_tests|zered_blit_tests|zered_console_tests|zered_window_tests"
+UNIT = r"runtime_tests|app_tests|zered_core_tests|zered_blit_tests|zered_console_tests|zered_window_tests|zered_screen_tests"
 FOLDER_TESTS = {
     "app": rf"^({UNIT}|e2e_wake_cycle|e2e_usage_text)$",
     "runtime": rf"^({UNIT})$",
     "gfx/core": rf"^({UNIT})$",
+    "gfx/screen": rf"^({UNIT})$",
     "gfx/console": rf"^({UNIT})$",
     "gfx/blit": rf"^({UNIT})$",
     "gfx/win32": r"^zered_win32_tests$",

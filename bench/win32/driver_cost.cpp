@@ -28,7 +28,7 @@
 
 #include "gfx/core/display_driver.h"
 #include "gfx/core/framebuffer.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/core/screen_state.h"
 #include "gfx/win32/ddraw_driver.h"
 #include "gfx/win32/drivers.h"

@@ -3,7 +3,7 @@
 // (its dirty flag cleared). The intervals between presentations are the pass period.
 //   pass_period [SAMPLES]
 #include "gfx/core/framebuffer.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/core/screen_state.h"
 
 #include <windows.h>

@@ -4,7 +4,7 @@
 // the driver's passes over idle seconds, where nothing changes.
 //   pass_period [SAMPLES] [IDLE_SECONDS]        (needs DISPLAY)
 #include "gfx/core/framebuffer.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/core/screen_state.h"
 #include "gfx/x11/x11_driver.h"
 

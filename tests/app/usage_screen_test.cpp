@@ -12,7 +12,7 @@
 #include "app/usage_text.h"
 #include "gfx/console/text_output.h"
 #include "gfx/core/palette.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "runtime/console_hooks.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "gfx/console/key_buffer.h"
 #include "gfx/console/line_editor.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "runtime/line_input.h"
 #include "runtime/print.h"
 #include "runtime/sleep.h"

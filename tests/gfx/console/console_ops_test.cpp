@@ -10,7 +10,7 @@
 #include "gfx/console/text_output.h"
 #include "gfx/core/draw_context.h"
 #include "gfx/core/framebuffer.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "runtime/console_hooks.h"
 #include "runtime/print.h"
 

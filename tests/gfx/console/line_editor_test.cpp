@@ -10,7 +10,7 @@
 
 #include "gfx/console/key_buffer.h"
 #include "gfx/console/text_output.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "runtime/console_hooks.h"
 #include "runtime/line_input.h"
 #include "runtime/print.h"

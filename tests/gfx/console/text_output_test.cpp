@@ -8,7 +8,7 @@
 
 #include "gfx/console/console_ops.h"
 #include "gfx/core/builtin_data.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "runtime/console_hooks.h"
 #include "runtime/print.h"
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "gfx/console/key_input.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/win32/ddraw_driver.h"
 #include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"
 #include "gfx/win32/opengl_driver.h"

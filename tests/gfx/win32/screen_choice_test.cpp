@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/core/screen_state.h"
 #include "gfx/win32/drivers.h"
 #include "gfx/win32/window.h"

@@ -28,7 +28,7 @@
 #include "gfx/console/key_test_support.h"
 #include "gfx/core/framebuffer.h"
 #include "gfx/core/palette.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/core/screen_state.h"
 
 namespace zered {

@@ -1,4 +1,4 @@
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 
 #include <gtest/gtest.h>
 
@@ -106,7 +106,7 @@ TEST_F(ScreenSetup, TheUsageScreen) {
     EXPECT_EQ(rt::last_error(), 0);
     const std::string title = window_title();
     EXPECT_EQ(title, title_from_path(program_file_path()));
-    EXPECT_NE(title.find("zered_core_tests"), std::string::npos) << title;
+    EXPECT_NE(title.find("zered_screen_tests"), std::string::npos) << title;
 
     const rt::ConsoleHooks& hooks = rt::console_hooks();
     EXPECT_EQ(hooks.print_text, &print_text);

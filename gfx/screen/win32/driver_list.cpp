@@ -1,4 +1,4 @@
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/win32/ddraw_driver.h"
 #include "gfx/win32/drivers.h"
 #include "gfx/win32/opengl_driver.h"

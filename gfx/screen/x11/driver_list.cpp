@@ -1,4 +1,4 @@
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/x11/x11_driver.h"
 
 #include <array>
