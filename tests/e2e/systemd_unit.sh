@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# The systemd user unit in packaging/ as systemd itself reads it: `systemd-analyze --user verify`
+# The systemd user unit the README installs (made in the build tree from
+# packaging/drivenudge.service.in) as systemd itself reads it: `systemd-analyze --user verify`
 # finds no unknown key, no value it cannot parse and an ExecStart it can run (the unit's installed
-# path, ~/.local/bin/drivenudge, is pointed at the program under test). systemd reports most of
+# path, ~/.local/bin/drivenudge, is pointed at the program under test). The Debian package's unit,
+# from the same template, is checked by debian_package.sh. systemd reports most of
 # these as warnings and still exits 0, so any word from it fails the test.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 [ "${1:-}" = native ] || e2e_skip "the systemd unit is for the Linux build"
 command -v systemd-analyze >/dev/null || e2e_skip "systemd-analyze is missing"
 e2e_init "$@"
-unit=$(cd "$(dirname "$0")/../.." && pwd)/packaging/drivenudge.service
+unit=$(cd "$(dirname "$E2E_EXE")/.." && pwd)/packaging/drivenudge.service
 [ -f "$unit" ] || e2e_fail "no unit at $unit"
 
 # A user manager needs a private runtime folder; %h becomes a home folder of the work area.
