@@ -44,6 +44,8 @@ tr -d '\r' <NOTICE.txt | cmp -s - "$source_dir/NOTICE.md" || e2e_fail "NOTICE.tx
 [ "$(head -n 1 README.txt)" = $'# drivenudge\r' ] || e2e_fail "README.txt starts: $(head -n 1 README.txt)"
 grep -q '^## Licence' README.txt || e2e_fail "README.txt has no licence section"
 ! grep -q -e '<!--' -e '^## Building' README.txt || e2e_fail "README.txt holds more than the users' part"
+# It says where the source is: the archive of this version, published beside the zip.
+grep -q "drivenudge-$version-source\.tar\.gz" README.txt || e2e_fail "README.txt does not name the source archive"
 
 # The executable's version information shows the version of the zip's name.
 resources=$(x86_64-w64-mingw32-windres -i drivenudge.exe -O rc 2>/dev/null | tr -d '\r') ||
