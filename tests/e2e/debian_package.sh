@@ -95,9 +95,10 @@ export HOME="$E2E_WORK/home" XDG_RUNTIME_DIR="$E2E_WORK/runtime"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$E2E_WORK/unit"
 chmod 700 "$XDG_RUNTIME_DIR"
 sed "s|^ExecStart=/usr/bin/drivenudge |ExecStart=$E2E_EXE |" "$unit" >"$E2E_WORK/unit/drivenudge.service"
+# The unit's Documentation= is the manual page, which systemd asks man for.
 status=0
-(cd "$E2E_WORK/unit" && systemd-analyze --user verify drivenudge.service) >"$E2E_WORK/verify" 2>&1 ||
-    status=$?
+(cd "$E2E_WORK/unit" && MANPATH="$root/usr/share/man:" systemd-analyze --user verify drivenudge.service) \
+    >"$E2E_WORK/verify" 2>&1 || status=$?
 [ "$status" = 0 ] && [ ! -s "$E2E_WORK/verify" ] ||
     e2e_fail "systemd-analyze verify (exit code $status): $(cat "$E2E_WORK/verify")"
 

@@ -22,6 +22,10 @@ sed "s|^ExecStart=%h/.local/bin/drivenudge |ExecStart=$E2E_EXE |" "$unit" \
     >"$E2E_WORK/unit/drivenudge.service"
 grep -q "^ExecStart=$E2E_EXE " "$E2E_WORK/unit/drivenudge.service" ||
     e2e_fail "the unit does not run %h/.local/bin/drivenudge"
+# Its Documentation= is the manual page, which systemd asks man for: the one of the build tree.
+mkdir -p "$E2E_WORK/man/man1"
+cp "$(dirname "$unit")/drivenudge.1.gz" "$E2E_WORK/man/man1/"
+export MANPATH="$E2E_WORK/man:"
 status=0
 (cd "$E2E_WORK/unit" && systemd-analyze --user verify drivenudge.service) \
     >"$E2E_WORK/verify" 2>&1 || status=$?
