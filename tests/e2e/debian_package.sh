@@ -7,19 +7,9 @@
 # the page without a complaint and systemd accepts the unit.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-[ "$1" = native ] || e2e_skip "the Debian package is made by the Linux build"
-build=$(cd "$(dirname "$2")/.." && pwd)
-! grep -q '^DN_SANITIZE:STRING=.' "$build/CMakeCache.txt" ||
-    e2e_skip "packages are made from the plain build, not a sanitizer build"
-e2e_init "$@"
-unset DISPLAY WAYLAND_DISPLAY
-for tool in cpack dpkg-deb lintian man systemd-analyze; do
-    command -v "$tool" >/dev/null || e2e_fail "$tool is missing"
-done
-
-version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
-[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || e2e_fail "no project version in CPackConfig.cmake"
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$E2E_WORK/package" >"$E2E_WORK/cpack.log" 2>&1 ||
+e2e_init_package native "$@" dpkg-deb lintian man systemd-analyze
+version=$E2E_VERSION
+cpack -G DEB --config "$E2E_BUILD/CPackConfig.cmake" -B "$E2E_WORK/package" >"$E2E_WORK/cpack.log" 2>&1 ||
     e2e_fail "cpack failed: $(cat "$E2E_WORK/cpack.log")"
 deb="$E2E_WORK/package/drivenudge_${version}_amd64.deb"
 [ -f "$deb" ] || e2e_fail "no $(basename "$deb"); cpack made: $(ls "$E2E_WORK/package" | tr '\n' ' ')"

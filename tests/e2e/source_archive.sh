@@ -6,21 +6,12 @@
 # with tests and benchmarks would add many minutes and prove little more), which then runs.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-[ "$1" = native ] || e2e_skip "the source archive is checked from the Linux build"
-build=$(cd "$(dirname "$2")/.." && pwd)
-! grep -q '^DN_SANITIZE:STRING=.' "$build/CMakeCache.txt" ||
-    e2e_skip "packages are made from the plain build, not a sanitizer build"
-e2e_init "$@"
-unset DISPLAY WAYLAND_DISPLAY
+e2e_init_package native "$@" cmake git tar
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
-for tool in cpack cmake git tar; do
-    command -v "$tool" >/dev/null || e2e_fail "$tool is missing"
-done
 git -C "$source_dir" rev-parse --is-inside-work-tree >/dev/null 2>&1 ||
     e2e_skip "the source folder is not a git checkout (the archive is made from one)"
-
-version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackSourceConfig.cmake")
-[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || e2e_fail "no project version in CPackSourceConfig.cmake"
+version=$E2E_VERSION
+build=$E2E_BUILD
 # An untracked file in the source folder must stay out of the archive.
 stray="$source_dir/stray-$$.txt"
 echo "not part of the project" >"$stray"
