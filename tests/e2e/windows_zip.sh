@@ -5,20 +5,14 @@
 # runs from the unzipped folder.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-[ "$1" = wine ] || e2e_skip "the zip is made by the Windows build"
-e2e_init "$@"
-unset DISPLAY
+e2e_init_package wine "$@" unzip x86_64-w64-mingw32-windres
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(cd "$(dirname "$E2E_EXE")/.." && pwd)
-for tool in cpack unzip x86_64-w64-mingw32-windres; do
-    command -v "$tool" >/dev/null || e2e_fail "$tool is missing"
-done
+build=$E2E_BUILD
+version=$E2E_VERSION
 
 # A fresh package of the build tree as it is now, never one left from an earlier build.
 cpack -G ZIP --config "$build/CPackConfig.cmake" -B "$E2E_WORK/package" >"$E2E_WORK/cpack.log" 2>&1 ||
     e2e_fail "cpack failed: $(cat "$E2E_WORK/cpack.log")"
-version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
-[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || e2e_fail "no project version in CPackConfig.cmake"
 zip="$E2E_WORK/package/drivenudge-$version-win64.zip"
 [ -f "$zip" ] || e2e_fail "no $(basename "$zip"); cpack made: $(ls "$E2E_WORK/package" | tr "\n" " ")"
 
@@ -44,6 +38,8 @@ tr -d '\r' <NOTICE.txt | cmp -s - "$source_dir/NOTICE.md" || e2e_fail "NOTICE.tx
 [ "$(head -n 1 README.txt)" = $'# drivenudge\r' ] || e2e_fail "README.txt starts: $(head -n 1 README.txt)"
 grep -q '^## Licence' README.txt || e2e_fail "README.txt has no licence section"
 ! grep -q -e '<!--' -e '^## Building' README.txt || e2e_fail "README.txt holds more than the users' part"
+# It says where the source is: the archive of this version, published beside the zip.
+grep -q "drivenudge-$version-source\.tar\.gz" README.txt || e2e_fail "README.txt does not name the source archive"
 
 # The executable's version information shows the version of the zip's name.
 resources=$(x86_64-w64-mingw32-windres -i drivenudge.exe -O rc 2>/dev/null | tr -d '\r') ||
