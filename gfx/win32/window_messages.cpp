@@ -70,10 +70,8 @@ KeyModifiers modifiers_of(const BYTE (&keys)[256], bool extended) {
     return modifiers;
 }
 
-// Fills the key event of a key message; extended codes of a press also go to the key buffer
-// (characters come through WM_CHAR). False when the message is to end without an event or
-// default handling: Alt and F10 would open the system menu, and the close-window code is the
-// program's to act on.
+// The key message's key code and event (key_message_event); false when the message is to end
+// without an event or default handling.
 bool translate_key_message(UINT message, WPARAM wparam, LPARAM lparam, Event& event) {
     const auto virtual_key = static_cast<std::uint32_t>(wparam & 0xFFFF);
     const auto scan_code = static_cast<std::int32_t>((lparam >> 16) & 0xFF);
@@ -91,15 +89,11 @@ bool translate_key_message(UINT message, WPARAM wparam, LPARAM lparam, Event& ev
 
     // A system key-down (a key with Alt held) counts as a press like any other, so that Alt
     // combinations reach the key buffer; its system key-up is the release.
-    if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
-        event.type = (lparam & key_was_down_bit) ? EVENT_KEY_REPEATED : EVENT_KEY_PRESSED;
-        if (code > 255) post_key_repeated(code, lparam);
-    } else {
-        event.type = EVENT_KEY_RELEASED;
-    }
-    event.field1 = scan_code_of(virtual_key);
-    event.field2 = (code >= 0 && code <= 255) ? code : 0;
-    return !(virtual_key == VK_MENU || virtual_key == VK_F10 || code == close_window_key);
+    const std::int32_t type = (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)
+                                  ? ((lparam & key_was_down_bit) ? EVENT_KEY_REPEATED
+                                                                 : EVENT_KEY_PRESSED)
+                                  : EVENT_KEY_RELEASED;
+    return key_message_event(type, virtual_key, code, repeat_count(lparam), event);
 }
 
 // A byte of the ANSI code page as a code-page-437 character read as signed (0x82 is -126); 0

@@ -1,6 +1,7 @@
 #include "gfx/window/window_input.h"
 
 #include "gfx/console/key_buffer.h"
+#include "gfx/console/key_translate.h"
 #include "gfx/core/ddraw_modes.h"
 #include "gfx/core/framebuffer.h"
 
@@ -43,6 +44,15 @@ Event button_event(int& buttons, int bit, std::int32_t type) {
 Event wheel_event(int& position, bool up, std::int32_t type) {
     position += up ? 1 : -1;
     return Event{type, position, 0, 0, 0};
+}
+
+bool key_message_event(std::int32_t type, std::uint32_t virtual_key, std::int32_t code,
+                       int repeat, Event& event) {
+    if (type != EVENT_KEY_RELEASED && code > 255)
+        for (int i = repeat; i > 0; --i)
+            post_key(code);
+    event = Event{type, scan_code_of(virtual_key), (code >= 0 && code <= 255) ? code : 0, 0, 0};
+    return !(virtual_key == vk::menu || virtual_key == vk::f10 || code == close_window_key);
 }
 
 void post_close_request() {

@@ -48,14 +48,6 @@ inline constexpr auto connect_retry = std::chrono::milliseconds(20);
 // How long set-up waits for the window manager to map the window.
 inline constexpr auto map_wait = std::chrono::seconds(2);
 
-// Keycodes of the modifier keys (see x11_keys.h for the numbering).
-inline constexpr unsigned keycode_left_ctrl = 37;
-inline constexpr unsigned keycode_left_shift = 50;
-inline constexpr unsigned keycode_right_shift = 62;
-inline constexpr unsigned keycode_left_alt = 64;
-inline constexpr unsigned keycode_right_ctrl = 105;
-inline constexpr unsigned keycode_right_alt = 108;
-
 // What the program's thread asks of the window; the next pass does it.
 struct Requests {
     bool title = false;
@@ -630,20 +622,6 @@ bool key_down(unsigned keycode) {
     return keycode < x.keycode_down.size() && x.keycode_down[keycode];
 }
 
-KeyModifiers modifiers_of(unsigned state, bool extended) {
-    KeyModifiers modifiers = 0;
-    if ((state & ShiftMask) || key_down(keycode_left_shift) || key_down(keycode_right_shift))
-        modifiers |= KEYMOD_SHIFT;
-    if (key_down(keycode_right_ctrl)) modifiers |= KEYMOD_RIGHT_CTRL;
-    if (key_down(keycode_left_ctrl) || ((state & ControlMask) && !key_down(keycode_right_ctrl)))
-        modifiers |= KEYMOD_LEFT_CTRL;
-    if (key_down(keycode_right_alt)) modifiers |= KEYMOD_RIGHT_ALT;
-    if (key_down(keycode_left_alt) || ((state & Mod1Mask) && !key_down(keycode_right_alt)))
-        modifiers |= KEYMOD_LEFT_ALT;
-    if (extended) modifiers |= KEYMOD_ENHANCED;
-    return modifiers;
-}
-
 void mouse_enter_check(Event& event) {
     if (x.tracking || !x.active) return;
     x.tracking = 1;
@@ -665,44 +643,29 @@ void toggle_full_screen() {
 }
 
 void key_message(XKeyEvent& key_event, bool press) {
-    const X11Key key = x11_key_of(key_event.keycode);
     char typed[8];
     KeySym keysym = NoSymbol;
-    const int length = XLookupString(&key_event, typed, sizeof typed, &keysym, nullptr);
-    const int ascii = length == 1 ? static_cast<unsigned char>(typed[0]) : -1;
+    XLookupString(&key_event, typed, sizeof typed, &keysym, nullptr);
     const bool was_down = key_down(key_event.keycode);
-    const std::uint32_t virtual_key = x11_virtual_key(key, keysym);
     if (key_event.keycode < x.keycode_down.size() && was_down != press) {
         x.keycode_down[key_event.keycode] = press;
         // Counted under the key's own virtual key, not the keypad's Num Lock one, so that a
         // release finds the count its press made whatever Num Lock did in between.
-        std::uint8_t& held = x.virtual_keys_held[x11_virtual_key(key, 0) & 0xFF];
+        std::uint8_t& held =
+            x.virtual_keys_held[x11_virtual_key(x11_key_of(key_event.keycode), 0) & 0xFF];
         held = press ? held + 1 : (held ? held - 1 : 0);
         x.keys_changed = true;
     }
-    const KeyModifiers modifiers = modifiers_of(key_event.state, key.extended);
-
-    if (press && x.active && virtual_key == vk::return_key && (modifiers & KEYMOD_ALT)) {
+    const X11ModifierKeys modifier_keys{key_down(keycode_left_shift), key_down(keycode_right_shift),
+                                        key_down(keycode_left_ctrl),  key_down(keycode_right_ctrl),
+                                        key_down(keycode_left_alt),   key_down(keycode_right_alt)};
+    const X11KeyStroke stroke =
+        x11_key_stroke(key_event.keycode, keysym, key_event.state, modifier_keys);
+    if (press && x.active && stroke.virtual_key == vk::return_key && stroke.system) {
         toggle_full_screen();
         return;
     }
-    const auto character = static_cast<std::int8_t>(x11_character(keysym, ascii));
-    const std::int32_t code = translate_key(character, key.scan_code, virtual_key, modifiers, 0);
-    Event event{};
-    if (press) {
-        event.type = was_down ? EVENT_KEY_REPEATED : EVENT_KEY_PRESSED;
-        if (code > 255)
-            post_key(code);
-        else if (code >= 0 && character != 0)
-            post_key(character);
-    } else {
-        event.type = EVENT_KEY_RELEASED;
-    }
-    event.field1 = scan_code_of(virtual_key);
-    event.field2 = (code >= 0 && code <= 255) ? code : 0;
-    // As on Windows, Alt and F10 alone make no event, nor does the close-window key.
-    if (virtual_key == vk::menu || virtual_key == vk::f10 || code == close_window_key) return;
-    post_event(event);
+    x11_key_message(stroke, press, was_down);
 }
 
 int button_bit(unsigned button) {

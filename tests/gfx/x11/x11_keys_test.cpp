@@ -63,23 +63,28 @@ TEST(X11Keys, VirtualKeysFollowTheKeypadsNumLockState) {
 }
 
 TEST(X11Keys, CharactersAreCodePage437BytesOrNone) {
-    EXPECT_EQ(x11_character(XK_a, 'a'), 'a');
-    EXPECT_EQ(x11_character(XK_c, 3), 3) << "Ctrl+C";
-    EXPECT_EQ(x11_character(XK_Return, '\r'), '\r');
-    EXPECT_EQ(x11_character(XK_eacute, -1), 0x82);
-    EXPECT_EQ(x11_character(XK_eacute, 0xE9), 0x82) << "a Latin-1 byte is not code page 437";
-    EXPECT_EQ(x11_character(0x1002591, -1), 0xB0) << "a Unicode keysym";
-    EXPECT_EQ(x11_character(XK_EuroSign, -1), 0);
+    EXPECT_EQ(x11_character(XK_a), 'a');
+    EXPECT_EQ(x11_character(XK_Return), '\r');
+    EXPECT_EQ(x11_character(XK_ISO_Left_Tab), '\t');
+    EXPECT_EQ(x11_character(XK_KP_Multiply), '*');
+    EXPECT_EQ(x11_character(XK_KP_9), '9');
+    EXPECT_EQ(x11_character(XK_eacute), 0x82) << "not its Latin-1 byte";
+    EXPECT_EQ(x11_character(0x1002591), 0xB0) << "a Unicode keysym";
+    // Keys that type nothing on Windows, though Xlib gives them a byte.
+    EXPECT_EQ(x11_character(XK_Delete), no_character);
+    EXPECT_EQ(x11_character(XK_KP_Delete), no_character);
+    EXPECT_EQ(x11_character(XK_Clear), no_character);
+    EXPECT_EQ(x11_character(XK_EuroSign), no_character);
     // The ends of the Latin-1 keysyms.
-    EXPECT_EQ(x11_character(XK_space, -1), ' ');
-    EXPECT_EQ(x11_character(XK_asciitilde, -1), '~');
-    EXPECT_EQ(x11_character(0x1F, -1), 0);
-    EXPECT_EQ(x11_character(0x7F, -1), 0);
-    EXPECT_EQ(x11_character(XK_nobreakspace, -1), 0xFF);
-    EXPECT_EQ(x11_character(XK_exclamdown, -1), 0xAD);
-    EXPECT_EQ(x11_character(XK_ydiaeresis, -1), 0x98);
-    EXPECT_EQ(x11_character(0x100, -1), 0);
-    EXPECT_EQ(x11_character(XK_Shift_L, -1), 0);
+    EXPECT_EQ(x11_character(XK_space), ' ');
+    EXPECT_EQ(x11_character(XK_asciitilde), '~');
+    EXPECT_EQ(x11_character(0x1F), no_character);
+    EXPECT_EQ(x11_character(0x7F), no_character);
+    EXPECT_EQ(x11_character(XK_nobreakspace), 0xFF);
+    EXPECT_EQ(x11_character(XK_exclamdown), 0xAD);
+    EXPECT_EQ(x11_character(XK_ydiaeresis), 0x98);
+    EXPECT_EQ(x11_character(0x100), no_character);
+    EXPECT_EQ(x11_character(XK_Shift_L), no_character);
 }
 
 } // namespace
