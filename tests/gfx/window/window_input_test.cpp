@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "gfx/console/key_buffer.h"
+#include "gfx/console/key_tables.h"
 #include "gfx/console/key_test_support.h"
 #include "gfx/core/test_screen.h"
 #include "gfx/window/code_page_437.h"
@@ -97,6 +99,52 @@ TEST(WindowRequests, CloseGivesTheCloseKeyAndEventActivationForgetsHeldInput) {
     EXPECT_EQ(screen->key_state[30], 0);
     EXPECT_EQ(screen.dirty_lines(), 4);
     EXPECT_TRUE(take_events().empty()) << "the focus event is the caller's";
+}
+
+TEST(KeyMessages, ExtendedCodesOfPressesGoToTheKeyBufferAndAltF10AndCloseEndTheMessage) {
+    test::TestScreen screen({.width = 8, .height = 4});
+    while (take_key() != 0) {
+    }
+    const auto keys = [] {
+        std::vector<std::int32_t> codes;
+        while (key_waiting())
+            codes.push_back(take_key());
+        return codes;
+    };
+    struct Case {
+        std::int32_t type;
+        std::uint32_t virtual_key;
+        std::int32_t code;
+        int repeat;
+        std::vector<std::int32_t> buffered;
+        Event event;
+        bool goes_on;
+    };
+    const Case cases[] = {
+        // Characters stay out of the key buffer (the character message brings them).
+        {EVENT_KEY_PRESSED, 'A', 'a', 1, {}, {EVENT_KEY_PRESSED, 30, 'a', 0, 0}, true},
+        {EVENT_KEY_REPEATED, 'A', 255, 2, {}, {EVENT_KEY_REPEATED, 30, 255, 0, 0}, true},
+        {EVENT_KEY_PRESSED, vk::left, 0x4BFF, 3, {0x4BFF, 0x4BFF, 0x4BFF},
+         {EVENT_KEY_PRESSED, 75, 0, 0, 0}, true},
+        {EVENT_KEY_REPEATED, vk::left, 256, 1, {256}, {EVENT_KEY_REPEATED, 75, 0, 0, 0}, true},
+        {EVENT_KEY_RELEASED, vk::left, 0x4BFF, 1, {}, {EVENT_KEY_RELEASED, 75, 0, 0, 0}, true},
+        {EVENT_KEY_PRESSED, 0x13, -1, 1, {}, {EVENT_KEY_PRESSED, 0, 0, 0, 0}, true}, // Pause
+        {EVENT_KEY_PRESSED, vk::menu, -1, 1, {}, {EVENT_KEY_PRESSED, 56, 0, 0, 0}, false},
+        {EVENT_KEY_PRESSED, vk::f10, 0x44FF, 1, {0x44FF}, {EVENT_KEY_PRESSED, 68, 0, 0, 0},
+         false},
+        {EVENT_KEY_PRESSED, vk::f1 + 3u, close_window_key, 1, {close_window_key},
+         {EVENT_KEY_PRESSED, 62, 0, 0, 0}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("virtual key " + std::to_string(c.virtual_key) + " code " +
+                     std::to_string(c.code));
+        Event event{};
+        EXPECT_EQ(key_message_event(c.type, c.virtual_key, c.code, c.repeat, event), c.goes_on);
+        EXPECT_EQ(keys(), c.buffered);
+        EXPECT_EQ((std::vector{event.type, event.field1, event.field2}),
+                  (std::vector{c.event.type, c.event.field1, c.event.field2}));
+    }
+    EXPECT_TRUE(take_events().empty()) << "posting the event is the caller's";
 }
 
 TEST(CodePage437, EveryCharacterOfTheUpperHalfFindsItsByte) {

@@ -1,7 +1,10 @@
 #include "gfx/x11/x11_keys.h"
 
-#include <X11/keysym.h>
+// Before Xlib, whose macros (None) would otherwise rewrite gtest's own names.
 #include <gtest/gtest.h>
+
+#include <X11/X.h>
+#include <X11/keysym.h>
 
 #include <utility>
 
@@ -60,6 +63,79 @@ TEST(X11Keys, VirtualKeysFollowTheKeypadsNumLockState) {
     EXPECT_EQ(x11_virtual_key({0x38, true}, XK_ISO_Level3_Shift), vk::menu);
     EXPECT_EQ(x11_virtual_key({0x44, false}, XK_F10), vk::f10);
     EXPECT_EQ(x11_virtual_key({0, false}, XK_VoidSymbol), 0u);
+    // Keys the virtual-key table has no row for: their own virtual keys, not 0 (which would give
+    // their events Esc's scan code).
+    EXPECT_EQ(x11_virtual_key(x11_key_of(84), XK_KP_Begin), 0x0Cu) << "keypad 5, Num Lock off";
+    EXPECT_EQ(x11_virtual_key(x11_key_of(84), XK_KP_5), vk::numpad0 + 5u);
+    EXPECT_EQ(x11_virtual_key(x11_key_of(127), XK_Pause), 0x13u);
+    EXPECT_EQ(x11_virtual_key(x11_key_of(127), XK_Break), vk::cancel);
+    EXPECT_EQ(x11_virtual_key(x11_key_of(94), XK_less), vk::oem_102);
+    EXPECT_EQ(x11_virtual_key(x11_key_of(107), XK_Print), 0x2Cu);
+    EXPECT_EQ(x11_virtual_key(x11_key_of(121), NoSymbol), 0xADu);
+    EXPECT_EQ(x11_virtual_key(x11_key_of(123), NoSymbol), 0xAFu);
+    EXPECT_EQ(x11_virtual_key(x11_key_of(171), NoSymbol), 0xB0u);
+    EXPECT_EQ(x11_virtual_key(x11_key_of(172), NoSymbol), 0xB3u);
+    EXPECT_EQ(x11_virtual_key(x11_key_of(95), XK_F11), vk::f11) << "the last direct keycodes";
+    EXPECT_EQ(x11_virtual_key(x11_key_of(96), XK_F12), vk::f12);
+    EXPECT_EQ(x11_key_of(127).scan_code, 0x45);
+    EXPECT_FALSE(x11_key_of(127).extended);
+    EXPECT_EQ(x11_key_of(123).scan_code, 0x30);
+    EXPECT_TRUE(x11_key_of(123).extended);
+}
+
+// What the keys of the shared key table cannot show: modifiers known only from the event's state
+// or only from the keys held, the right-hand keys, AltGr.
+TEST(X11Keys, ModifiersComeFromTheHeldKeysAndTheEventsState) {
+    const X11ModifierKeys none{};
+    const auto modifiers = [](unsigned state, const X11ModifierKeys& held, unsigned keycode = 38) {
+        return x11_key_stroke(keycode, XK_a, state, held).modifiers;
+    };
+    EXPECT_EQ(modifiers(0, none), 0u);
+    EXPECT_EQ(modifiers(ShiftMask, none), KEYMOD_SHIFT);
+    EXPECT_EQ(modifiers(ControlMask, none), KEYMOD_LEFT_CTRL);
+    EXPECT_EQ(modifiers(Mod1Mask, none), KEYMOD_LEFT_ALT);
+    EXPECT_EQ(modifiers(LockMask | Mod2Mask | Mod4Mask, none), 0u);
+    EXPECT_EQ(modifiers(0, {.right_shift = true}), KEYMOD_SHIFT);
+    EXPECT_EQ(modifiers(0, {.left_shift = true}), KEYMOD_SHIFT);
+    EXPECT_EQ(modifiers(0, {.left_ctrl = true}), KEYMOD_LEFT_CTRL);
+    EXPECT_EQ(modifiers(ControlMask, {.right_ctrl = true}), KEYMOD_RIGHT_CTRL);
+    EXPECT_EQ(modifiers(0, {.left_alt = true}), KEYMOD_LEFT_ALT);
+    EXPECT_EQ(modifiers(Mod1Mask, {.right_alt = true}), KEYMOD_RIGHT_ALT);
+    EXPECT_EQ(modifiers(0, none, 113), KEYMOD_ENHANCED) << "Left";
+    // AltGr, X's third level: left Ctrl and right Alt, as Windows reports it.
+    EXPECT_EQ(modifiers(Mod5Mask, none), KEYMOD_LEFT_CTRL | KEYMOD_RIGHT_ALT);
+}
+
+TEST(X11Keys, StrokesAsTheWindowsKeyDownAndCharacterMessagesGiveThem) {
+    struct Case {
+        const char* what;
+        unsigned keycode;
+        unsigned long keysym;
+        unsigned state;
+        std::int32_t code, character;
+        bool system;
+    };
+    const Case cases[] = {
+        {"a", 38, XK_a, 0, 'a', 'a', false},
+        {"Ctrl+Shift+2", 11, XK_at, ControlMask | ShiftMask, -1, 0, false},
+        {"Ctrl+Shift+Return", 36, XK_Return, ControlMask | ShiftMask, -1, no_character, false},
+        {"Ctrl+Esc", 9, XK_Escape, ControlMask, 27, 27, false},
+        {"Ctrl+Shift+[", 34, XK_braceleft, ControlMask | ShiftMask, -1, no_character, false},
+        {"Ctrl+keypad 1", 87, XK_KP_1, ControlMask | Mod2Mask, -1, no_character, false},
+        {"Alt+a", 38, XK_a, Mod1Mask, 0x1EFF, no_character, true},
+        {"Alt+Return", 36, XK_Return, Mod1Mask, 0x1CFF, no_character, true},
+        {"Ctrl+Alt+Return", 36, XK_Return, ControlMask | Mod1Mask, -1, no_character, false},
+        {"AltGr+q typing @", 24, XK_at, Mod5Mask, '@', '@', false},
+        {"e acute", 26, XK_eacute, 0, 0x82, -126, false},
+        {"Delete", 119, XK_Delete, 0, 0x53FF, no_character, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const X11KeyStroke stroke = x11_key_stroke(c.keycode, c.keysym, c.state, {});
+        EXPECT_EQ(stroke.code, c.code);
+        EXPECT_EQ(stroke.character, c.character);
+        EXPECT_EQ(stroke.system, c.system);
+    }
 }
 
 TEST(X11Keys, CharactersAreCodePage437BytesOrNone) {
