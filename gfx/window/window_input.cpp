@@ -46,8 +46,8 @@ Event wheel_event(int& position, bool up, std::int32_t type) {
     return Event{type, position, 0, 0, 0};
 }
 
-bool key_message_event(std::int32_t type, std::uint32_t virtual_key, std::int32_t code,
-                       int repeat, Event& event) {
+bool key_message_event(std::int32_t type, std::uint32_t virtual_key, std::int32_t code, int repeat,
+                       Event& event) {
     if (type != EVENT_KEY_RELEASED && code > 255)
         for (int i = repeat; i > 0; --i)
             post_key(code);

@@ -62,13 +62,13 @@ void post_close_request();
 
 // The end of a key message, the same on every window system once the platform has the message's
 // virtual key and key code (translate_key: a character, an extended code or -1): event type 1, 3
-// (a press of a key already down) or 2, with the scan code of the virtual key and the key code where
-// that is a character, else 0. A press or repeat also puts an extended code into the key buffer,
-// repeat times; characters come with the character message instead. False when the message ends
-// there, with no event and no default handling: Alt and F10 would open the system menu, and the
-// close-window code (Alt+F4) is the program's to act on.
-bool key_message_event(std::int32_t type, std::uint32_t virtual_key, std::int32_t code,
-                       int repeat, Event& event);
+// (a press of a key already down) or 2, with the scan code of the virtual key and the key code
+// where that is a character, else 0. A press or repeat also puts an extended code into the key
+// buffer, repeat times; characters come with the character message instead. False when the message
+// ends there, with no event and no default handling: Alt and F10 would open the system menu, and
+// the close-window code (Alt+F4) is the program's to act on.
+bool key_message_event(std::int32_t type, std::uint32_t virtual_key, std::int32_t code, int repeat,
+                       Event& event);
 
 // The window became active or inactive: key states and held buttons are cleared (keys may have
 // changed while another window had them) and every line is to be presented again. The focus event

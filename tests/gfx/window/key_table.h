@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace keytable {
@@ -44,7 +45,7 @@ inline constexpr Key key_f1{"F1", 67, 0x70, 0x3B, false};
 inline constexpr Key key_f4{"F4", 70, 0x73, 0x3E, false};
 inline constexpr Key key_f10{"F10", 76, 0x79, 0x44, false};
 inline constexpr Key key_keypad_5{"keypad 5", 84, 0x0C, 0x4C, false}; // Num Lock off: VK_CLEAR
-inline constexpr Key key_102nd{"102nd key", 94, 0xE2, 0x56, false};    // VK_OEM_102
+inline constexpr Key key_102nd{"102nd key", 94, 0xE2, 0x56, false};   // VK_OEM_102
 inline constexpr Key key_keypad_enter{"keypad Enter", 104, 0x0D, 0x1C, true};
 inline constexpr Key key_left{"Left", 113, 0x25, 0x4B, true};
 inline constexpr Key key_delete{"Delete", 119, 0x2E, 0x53, true};
@@ -75,6 +76,17 @@ struct Row {
     const char* wine_differs = nullptr;
 };
 
+// Wine 8 types a key's character by asking the X server (XLookupString) with the key state, and
+// keeps only a few Windows rules on top (no character for Delete, for Ctrl with a digit or a
+// symbol, Ctrl+Return a line feed). So its characters are the X layout's where Windows' layout
+// differs:
+inline constexpr const char* wine_layout_from_x =
+    "Wine takes the character from X, which leaves Backspace 8 under Ctrl and gives Break none; "
+    "the Windows layouts' Ctrl column has 127 (DEL) and 3 (ETX)";
+inline constexpr const char* wine_102nd =
+    "Wine types the 102nd key as the X server's US layout does, < and > (nothing with Ctrl); "
+    "Windows' US layout gives it \\ and | (28 with Ctrl)";
+
 inline const std::vector<Row>& rows() {
     static const std::vector<Row> table{
         // Characters come only from the character message; extended codes from the key-down.
@@ -99,23 +111,23 @@ inline const std::vector<Row>& rows() {
         {key_tab, shift, {0x0FFF, 9}, 15, 0},
         // Keys without a row in the virtual-key table have scan code 0 in their events.
         {key_pause, 0, {}, 0, 0},
-        {key_break, ctrl, {3}, 0, 3},
+        {key_break, ctrl, {3}, 0, 3, wine_layout_from_x},
         {key_mute, 0, {}, 0, 0},
         {key_volume_up, 0, {}, 0, 0},
         {key_keypad_5, 0, {0x4CFF}, 0, 0},
-        {key_102nd, 0, {'\\'}, 0, '\\'},
+        {key_102nd, 0, {'\\'}, 0, '\\', wine_102nd},
         // The Ctrl column of the layout.
         {key_a, ctrl, {1}, 30, 1},
         {key_a, ctrl | shift, {1}, 30, 1},
         {key_left_bracket, ctrl, {27}, 26, 27},
         {key_backslash, ctrl, {28}, 43, 28},
         {key_right_bracket, ctrl, {29}, 27, 29},
-        {key_102nd, ctrl, {28}, 0, 28},
+        {key_102nd, ctrl, {28}, 0, 28, wine_102nd},
         {key_6, ctrl | shift, {30}, 7, 30},
         {key_minus, ctrl | shift, {31}, 12, 31},
         {key_return, ctrl, {10}, 28, 10},
         {key_keypad_enter, ctrl, {10}, 28, 10},
-        {key_backspace, ctrl, {127}, 14, 127},
+        {key_backspace, ctrl, {127}, 14, 127, wine_layout_from_x},
         {key_space, ctrl, {' '}, 57, ' '},
         {key_3, ctrl, {}, 4, 0},
         {key_8, ctrl, {}, 9, 0},
@@ -129,6 +141,28 @@ inline const std::vector<Row>& rows() {
         {key_f10, 0, {0x44FF}, no_event, 0},
     };
     return table;
+}
+
+// "Ctrl+Shift+A", for the failure messages.
+inline std::string describe(const Row& row) {
+    std::string name;
+    if (row.modifiers & ctrl) name += "Ctrl+";
+    if (row.modifiers & alt) name += "Alt+";
+    if (row.modifiers & shift) name += "Shift+";
+    return name + row.key.name;
+}
+
+// The row's key events as type, scan code and character: a press and a release, or none.
+using EventFields = std::vector<std::vector<std::int32_t>>;
+inline EventFields expected_events(const Row& row) {
+    if (row.scan_code == no_event) return {};
+    return {{1, row.scan_code, row.character}, {2, row.scan_code, row.character}};
+}
+
+// Whether a key event typed with the row belongs to the row: not the modifier keys' own (Ctrl
+// 29, Shift 42; Alt makes none) and not F12's.
+inline bool row_event(std::int32_t scan_code) {
+    return scan_code != 29 && scan_code != 42 && scan_code != key_f12.scan_code;
 }
 
 } // namespace keytable
