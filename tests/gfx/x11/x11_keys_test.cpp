@@ -6,7 +6,7 @@
 #include <X11/X.h>
 #include <X11/keysym.h>
 
-#include <utility>
+#include <string>
 
 #include "gfx/console/key_tables.h"
 
@@ -25,14 +25,35 @@ TEST(X11Keys, KeycodesGiveSetOneScanCodesAndTheExtendedKeysTheirFlag) {
     EXPECT_EQ(scan(97), 0);
     EXPECT_EQ(scan(255), 0);
 
-    // Every key whose make code starts with 0xE0, by its X keycode.
-    const std::pair<unsigned, int> extended[] = {
-        {104, 0x1C}, {105, 0x1D}, {106, 0x35}, {107, 0x37}, {108, 0x38}, {110, 0x47},
-        {111, 0x48}, {112, 0x49}, {113, 0x4B}, {114, 0x4D}, {115, 0x4F}, {116, 0x50},
-        {117, 0x51}, {118, 0x52}, {119, 0x53}, {133, 0x5B}, {134, 0x5C}, {135, 0x5D}};
-    for (const auto& [keycode, scan_code] : extended) {
-        EXPECT_EQ(x11_key_of(keycode).scan_code, scan_code) << "keycode " << keycode;
-        EXPECT_TRUE(x11_key_of(keycode).extended) << "keycode " << keycode;
+    // Every key beyond the direct range, by its X keycode: scan code, extended flag and virtual
+    // key together (the key's own virtual key, or its scan code's row).
+    struct Other {
+        unsigned keycode;
+        int scan_code;
+        bool extended;
+        unsigned virtual_key;
+    };
+    const Other others[] = {
+        {104, 0x1C, true, vk::return_key}, {105, 0x1D, true, vk::control},
+        {106, 0x35, true, vk::oem_2},      {107, 0x37, true, 0x2C},
+        {108, 0x38, true, vk::menu},       {110, 0x47, true, vk::home},
+        {111, 0x48, true, vk::up},         {112, 0x49, true, vk::prior},
+        {113, 0x4B, true, vk::left},       {114, 0x4D, true, vk::right},
+        {115, 0x4F, true, vk::end},        {116, 0x50, true, vk::down},
+        {117, 0x51, true, vk::next},       {118, 0x52, true, vk::insert},
+        {119, 0x53, true, vk::delete_key}, {121, 0x20, true, 0xAD},
+        {122, 0x2E, true, 0xAE},           {123, 0x30, true, 0xAF},
+        {127, 0x45, false, 0x13},          {133, 0x5B, true, vk::lwin},
+        {134, 0x5C, true, vk::rwin},       {135, 0x5D, true, vk::apps},
+        {171, 0x19, true, 0xB0},           {172, 0x22, true, 0xB3},
+        {173, 0x10, true, 0xB1},           {174, 0x24, true, 0xB2},
+    };
+    for (const Other& other : others) {
+        SCOPED_TRACE("keycode " + std::to_string(other.keycode));
+        const X11Key key = x11_key_of(other.keycode);
+        EXPECT_EQ(key.scan_code, other.scan_code);
+        EXPECT_EQ(key.extended, other.extended);
+        EXPECT_EQ(x11_virtual_key(key, NoSymbol), other.virtual_key);
     }
     for (const unsigned keycode : {97u, 103u, 109u, 120u, 132u, 136u})
         EXPECT_EQ(x11_key_of(keycode).scan_code, 0) << "keycode " << keycode;
@@ -120,6 +141,8 @@ TEST(X11Keys, StrokesAsTheWindowsKeyDownAndCharacterMessagesGiveThem) {
         {"Ctrl+Shift+2", 11, XK_at, ControlMask | ShiftMask, -1, 0, false},
         {"Ctrl+Shift+Return", 36, XK_Return, ControlMask | ShiftMask, -1, no_character, false},
         {"Ctrl+Esc", 9, XK_Escape, ControlMask, 27, 27, false},
+        {"Ctrl+Z", 52, XK_z, ControlMask, 26, 26, false},
+        {"Ctrl+Shift+Z", 52, XK_Z, ControlMask | ShiftMask, 26, 26, false},
         {"Ctrl+Shift+[", 34, XK_braceleft, ControlMask | ShiftMask, -1, no_character, false},
         {"Ctrl+keypad 1", 87, XK_KP_1, ControlMask | Mod2Mask, -1, no_character, false},
         {"Alt+a", 38, XK_a, Mod1Mask, 0x1EFF, no_character, true},
@@ -144,6 +167,7 @@ TEST(X11Keys, CharactersAreCodePage437BytesOrNone) {
     EXPECT_EQ(x11_character(XK_ISO_Left_Tab), '\t');
     EXPECT_EQ(x11_character(XK_KP_Multiply), '*');
     EXPECT_EQ(x11_character(XK_KP_9), '9');
+    EXPECT_EQ(x11_character(XK_Break), 3);
     EXPECT_EQ(x11_character(XK_eacute), 0x82) << "not its Latin-1 byte";
     EXPECT_EQ(x11_character(0x1002591), 0xB0) << "a Unicode keysym";
     // Keys that type nothing on Windows, though Xlib gives them a byte.
