@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command on a private X display of its own and stops the display afterwards.
 #   xvfb-run.sh DEPTH COMMAND...
-# DEPTH is the display's colour depth (24 or 16). A free display number is taken. DN_XVFB_OPTIONS
+# DEPTH is the display's colour depth (8, 16, 24 or 30). A free display number is taken. DN_XVFB_OPTIONS
 # adds options of the server's own (e.g. "-extension MIT-SHM" for a server without shared memory).
 set -euo pipefail
 depth=$1

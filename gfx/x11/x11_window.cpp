@@ -118,8 +118,8 @@ bool create_window(X11Window& w, const XVisualInfo& visual, ModeFlags flags,
         attributes.colormap = w.colormap;
         mask |= CWColormap;
     }
-    attributes.background_pixel = 0; // black in every TrueColor visual
-    attributes.border_pixel = 0;
+    attributes.background_pixel = w.black;
+    attributes.border_pixel = w.black;
     attributes.event_mask = input_events;
     w.windowed_x = (w.screen_width - w.width) >> 1;
     w.windowed_y = (w.screen_height - w.height) >> 1;
@@ -152,7 +152,7 @@ bool create_window(X11Window& w, const XVisualInfo& visual, ModeFlags flags,
     }
     XSetWMProtocols(w.display, w.id, &w.atoms.wm_delete_window, 1);
     w.gc = XCreateGC(w.display, w.id, 0, nullptr);
-    XSetForeground(w.display, w.gc, 0);
+    XSetForeground(w.display, w.gc, w.black);
     XSetGraphicsExposures(w.display, w.gc, False);
     return true;
 }

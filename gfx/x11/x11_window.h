@@ -31,6 +31,7 @@ struct X11Window {
     int screen_width = 0, screen_height = 0; // the display's
     int window_width = 0, window_height = 0; // the window's; larger than the image in full screen
     int windowed_x = 0, windowed_y = 0;      // where the window goes back to from full screen
+    unsigned long black = 0;                 // the visual's opaque black
     bool repaint = false;                    // the whole window is to be drawn again
     bool grabbed = false;                    // the pointer is grabbed to keep it in the window
 };
