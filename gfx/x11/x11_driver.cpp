@@ -33,16 +33,6 @@ inline constexpr int idle_wait_ms = 1000;
 // Events handled under one taking of the driver lock.
 inline constexpr int event_batch = 32;
 
-// What the program's thread asks of the window; the next pass does it.
-struct Requests {
-    bool title = false;
-    bool move = false;
-    int move_x = 0, move_y = 0;
-    bool warp = false;
-    int warp_x = 0, warp_y = 0; // in the image
-    bool cursor = false;
-};
-
 // What handling events under the lock leaves to do with the server, after it.
 struct ServerWork {
     bool position = false;     // the window moved or changed size
@@ -64,7 +54,7 @@ struct X11State {
     std::int32_t position = 0; // top << 16 | left, as the last pass saw the window
     int clip_cursor = 0;
     int cursor_visible = 1;
-    Requests requests;
+    WindowRequests requests;
 };
 
 X11State x;
@@ -73,10 +63,6 @@ X11State x;
 std::recursive_mutex driver_lock;
 std::thread driver_thread;
 std::atomic<bool> running{false};
-// Set on the driver thread by Xlib when the connection is gone: no Xlib call is made after it.
-std::atomic<bool> connection_lost{false};
-// A lost connection's Display, kept rather than closed (closing talks to the server).
-Display* lost_display = nullptr;
 std::atomic<bool> palette_changed{false};
 std::atomic<unsigned long> window_id{0};
 std::atomic<unsigned long> passes{0};
@@ -114,31 +100,11 @@ void x11_unlock_and_wake() {
 }
 
 bool lost() {
-    return connection_lost.load(std::memory_order_acquire);
+    return connection_lost();
 }
 
 bool is_running() {
     return running.load(std::memory_order_acquire) && !lost();
-}
-
-// The open screen's connection, for the process-wide I/O error handler.
-std::atomic<Display*> our_display{nullptr};
-XIOErrorHandler next_io_error_handler = nullptr;
-
-// Xlib's own answer to a lost connection prints a line and ends the process. On the driver's
-// connection the handler returns, and the exit handler below carries on; other connections of
-// the process get what they had.
-int io_error_handler(Display* display) {
-    if (display == our_display.load(std::memory_order_acquire) || !next_io_error_handler)
-        return 0;
-    return next_io_error_handler(display);
-}
-
-// Xlib calls this, on the driver thread, when the connection is gone (the server ended, the user
-// logged out): as Windows does at log-off, the program is asked to close. Returning here, rather
-// than ending the process as Xlib would, leaves the ending to the program.
-void connection_lost_handler(Display*, void*) {
-    if (!connection_lost.exchange(true, std::memory_order_acq_rel)) post_close_request();
 }
 
 void update_position() {
@@ -148,21 +114,13 @@ void update_position() {
 }
 
 bool setup() {
-    static std::once_flag threads_initialised;
-    std::call_once(threads_initialised, [] {
-        XInitThreads();
-        next_io_error_handler = XSetIOErrorHandler(io_error_handler);
-    });
     ScreenState* screen = current_screen();
     if (!screen) return false;
     X11Window& w = x.window;
-    w.display = open_display();
+    // A lost connection is the session ending, as a log-off is on Windows: the program is asked
+    // to close.
+    w.display = open_display(post_close_request);
     if (!w.display) return false;
-#ifdef DN_HAVE_IO_ERROR_EXIT_HANDLER
-    // libX11 1.7 and later: without it a lost connection ends the process.
-    XSetIOErrorExitHandler(w.display, connection_lost_handler, nullptr);
-    our_display.store(w.display, std::memory_order_release);
-#endif
 
     VisualFormat format;
     if (!choose_visual(w.display, x.visual, format)) return false;
@@ -198,108 +156,29 @@ void teardown() {
     pointer_hidden.store(false);
     shared_memory.store(false);
     if (!x.window.display) return;
-    if (lost()) {
-        // Nothing more goes to the server: the memory is ours to give back, the connection is
-        // only closed.
+    // Nothing more goes to a server whose connection is gone: the memory is ours to give back.
+    if (lost())
         forget_image(x.image);
-        close(ConnectionNumber(x.window.display));
-        lost_display = x.window.display;
-        x.window = X11Window{};
-        our_display.store(nullptr, std::memory_order_release);
-        return;
-    }
-    release_image(x.image, x.window.display);
+    else
+        release_image(x.image, x.window.display);
     destroy_window(x.window);
-    our_display.store(nullptr, std::memory_order_release);
-}
-
-// The program's requests, taken under the lock by the pass.
-struct TakenRequests {
-    Requests requests;
-    std::string title;
-    bool cursor_visible = true;
-};
-
-bool carry_out_requests(const TakenRequests& taken) {
-    X11Window& w = x.window;
-    const Requests& r = taken.requests;
-    if (r.title) store_title(w, taken.title);
-    if (r.move) XMoveWindow(w.display, w.id, r.move_x, r.move_y);
-    if (r.warp)
-        XWarpPointer(w.display, None, w.id, 0, 0, 0, 0, r.warp_x + image_left(w),
-                     r.warp_y + image_top(w));
-    if (r.cursor) {
-        // Made on first use: the first cursor loads the cursor libraries and theme, which would
-        // cost every window's start a millisecond or more.
-        if (!taken.cursor_visible && !w.blank_cursor) make_blank_cursor(w);
-        if (taken.cursor_visible)
-            XUndefineCursor(w.display, w.id);
-        else if (w.blank_cursor)
-            XDefineCursor(w.display, w.id, w.blank_cursor);
-        pointer_hidden.store(!taken.cursor_visible && w.blank_cursor);
-    }
-    return r.title || r.move || r.warp || r.cursor;
 }
 
 // Alt+Enter, under the lock: the bookkeeping now, the window's change after it.
 void toggle_full_screen(ServerWork& work) {
-    X11Input& in = x.input;
-    if (in.tracking) post_event(Event{EVENT_MOUSE_LEFT, 0, 0, 0, 0});
-    if (x.flags & MODE_NO_SWITCH) return;
+    if (!full_screen_toggle_begins(x.input.tracking, x.flags)) return;
     x.flags ^= MODE_FULLSCREEN;
     work.full_screen = (x.flags & MODE_FULLSCREEN) ? 1 : 0;
-    if (ScreenState* screen = current_screen()) mark_all_dirty(*screen);
-    in.active = 1;
-    in.tracking = 0;
+    full_screen_toggle_ends(x.input.active, x.input.tracking);
 }
 
 // Under the lock; what needs the server is left in work.
 void handle_event(XEvent& event, ServerWork& work) {
     X11Window& w = x.window;
-    switch (event.type) {
-    case KeyPress:
-    case KeyRelease:
-        if (key_message(x.input, event.xkey, event.type == KeyPress) ==
-            KeyAction::toggle_full_screen)
-            toggle_full_screen(work);
-        break;
-    case ButtonPress:
-    case ButtonRelease:
-        button_message(x.input, event.xbutton, event.type == ButtonPress);
-        break;
-    case MotionNotify:
-        motion_message(x.input, event.xmotion, image_left(w), image_top(w));
-        break;
-    case EnterNotify:
-    case LeaveNotify:
-        crossing_message(x.input, event.type == EnterNotify);
-        break;
-    case FocusIn:
-    case FocusOut:
-        focus_message(x.input, event.xfocus);
-        break;
-    case Expose:
-        if (event.xexpose.count == 0) w.repaint = true;
-        break;
-    case ConfigureNotify:
-        if (event.xconfigure.width != w.window_width || event.xconfigure.height != w.window_height) {
-            w.window_width = event.xconfigure.width;
-            w.window_height = event.xconfigure.height;
-            w.repaint = true;
-        }
+    if (input_event(x.input, event, image_left(w), image_top(w)) == KeyAction::toggle_full_screen)
+        toggle_full_screen(work);
+    else if (window_event(w, event))
         work.position = true;
-        break;
-    case ClientMessage:
-        if (event.xclient.message_type == w.atoms.wm_protocols &&
-            static_cast<Atom>(event.xclient.data.l[0]) == w.atoms.wm_delete_window)
-            post_close_request();
-        break;
-    case MappingNotify:
-        XRefreshKeyboardMapping(&event.xmapping);
-        break;
-    default:
-        break;
-    }
 }
 
 // Reads the window's events from the server and handles them in batches under the lock. True
@@ -330,15 +209,15 @@ bool handle_events() {
 // then, with the lock free, carry the requests out, send the lines and read the window's events.
 void pass() {
     passes.fetch_add(1, std::memory_order_relaxed);
-    TakenRequests taken;
+    WindowRequests requests;
     DirtyBand rows{};
     bool clip = false;
     {
         std::lock_guard lock(driver_lock);
-        taken.requests = std::exchange(x.requests, Requests{});
-        if (x.flags & MODE_FULLSCREEN) taken.requests.move = false;
-        if (taken.requests.title) taken.title = x.title;
-        taken.cursor_visible = x.cursor_visible != 0;
+        requests = std::exchange(x.requests, WindowRequests{});
+        if (x.flags & MODE_FULLSCREEN) requests.move = false;
+        if (requests.title) requests.title_text = x.title;
+        requests.cursor_visible = x.cursor_visible != 0;
         clip = x.clip_cursor && x.input.active;
         if (ScreenState* screen = current_screen()) {
             if (palette_changed.exchange(false)) mark_all_dirty(*screen);
@@ -346,7 +225,8 @@ void pass() {
             fold_held_keys(x.input, *screen);
         }
     }
-    bool busy = carry_out_requests(taken);
+    bool busy = carry_out(x.window, requests);
+    if (requests.cursor) pointer_hidden.store(!requests.cursor_visible && x.window.blank_cursor);
     keep_pointer_grab(x.window, clip);
     if (send_rows(x.image, x.window, rows)) busy = true;
     if (!lost() && handle_events()) busy = true;
@@ -402,8 +282,7 @@ int x11_init(const char* title, int width, int height, int, int, ModeFlags flags
     x.flags = flags;
     x.title = title ? title : "";
     palette_changed.store(false);
-    connection_lost.store(false);
-    pass_was_busy = true;
+        pass_was_busy = true;
     wake_pending.store(false);
     {
         std::lock_guard lock(wake_lock);
