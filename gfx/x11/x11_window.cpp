@@ -218,7 +218,13 @@ void destroy_window(X11Window& w) {
         close(ConnectionNumber(w.display));
         lost_display = w.display;
         watched_display.store(nullptr, std::memory_order_release);
-        w = X11Window{};
+        // The sizes stay: the program's slots may still read them.
+        w.display = nullptr;
+        w.gc = nullptr;
+        w.blank_cursor = 0;
+        w.id = 0;
+        w.colormap = 0;
+        w.grabbed = false;
         return;
     }
     if (w.grabbed) XUngrabPointer(w.display, CurrentTime);
