@@ -31,8 +31,9 @@ std::atomic<Display*> watched_display{nullptr};
 std::atomic<bool> lost{false};
 void (*lost_hook)() = nullptr;
 XIOErrorHandler next_io_error_handler = nullptr;
-// A lost connection's Display, kept rather than closed (closing talks to the server).
+// A lost connection's Display and GC, kept rather than freed (freeing talks to the server).
 Display* lost_display = nullptr;
+GC lost_gc = nullptr;
 
 // An invisible pointer for the window.
 void make_blank_cursor(X11Window& w) {
@@ -217,6 +218,7 @@ void destroy_window(X11Window& w) {
     if (connection_lost()) {
         close(ConnectionNumber(w.display));
         lost_display = w.display;
+        lost_gc = w.gc;
         watched_display.store(nullptr, std::memory_order_release);
         // The sizes stay: the program's slots may still read them.
         w.display = nullptr;
