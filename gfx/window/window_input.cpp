@@ -69,4 +69,43 @@ void reset_input_on_activation(int& buttons) {
     buttons = 0;
 }
 
+bool mouse_enter_check(int& tracking, bool active, Event& event) {
+    if (tracking || !active) return false;
+    tracking = 1;
+    event = Event{EVENT_MOUSE_ENTERED, 0, 0, 0, 0};
+    return true;
+}
+
+bool report_mouse_left(int& tracking) {
+    if (!tracking) return false;
+    post_event(Event{EVENT_MOUSE_LEFT, 0, 0, 0, 0});
+    tracking = 0;
+    return true;
+}
+
+ActivationOutcome activation_sequence(bool active, bool focus_event, bool pointer_inside,
+                                      int& buttons, int& tracking) {
+    ActivationOutcome outcome;
+    reset_input_on_activation(buttons);
+    if (!active) outcome.left = report_mouse_left(tracking);
+    if (focus_event) post_event(Event{active ? EVENT_FOCUS_GAINED : EVENT_FOCUS_LOST, 0, 0, 0, 0});
+    Event enter{};
+    if (active && pointer_inside && mouse_enter_check(tracking, true, enter)) {
+        post_event(enter);
+        outcome.entered = true;
+    }
+    return outcome;
+}
+
+bool full_screen_toggle_begins(int tracking, ModeFlags flags) {
+    if (tracking) post_event(Event{EVENT_MOUSE_LEFT, 0, 0, 0, 0});
+    return (flags & MODE_NO_SWITCH) == 0;
+}
+
+void full_screen_toggle_ends(int& active, int& tracking) {
+    if (ScreenState* screen = current_screen()) mark_all_dirty(*screen);
+    active = 1;
+    tracking = 0;
+}
+
 } // namespace zered

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "gfx/core/ddraw_modes.h"
 #include "gfx/core/framebuffer.h"
@@ -29,19 +30,18 @@ namespace {
 
 // The longest a pass with nothing to do waits for the X server or the program before it looks again.
 inline constexpr int idle_wait_ms = 1000;
+// Events handled under one taking of the driver lock.
+inline constexpr int event_batch = 32;
 
-// What the program's thread asks of the window; the next pass does it.
-struct Requests {
-    bool title = false;
-    bool move = false;
-    int move_x = 0, move_y = 0;
-    bool warp = false;
-    int warp_x = 0, warp_y = 0;
-    bool cursor = false;
+// What handling events under the lock leaves to do with the server, after it.
+struct ServerWork {
+    bool position = false;     // the window moved or changed size
+    int full_screen = -1;      // 0 or 1: leave or enter full screen
 };
 
-// The open screen's driver. The window, image and input pieces are the driver thread's (their
-// fields that the program's slots read are under the driver lock); the rest is under the lock.
+// The open screen's driver. The window and image are the driver thread's; the input is the driver
+// thread's too, under the driver lock where the program's slots read it; the rest is under the
+// lock.
 struct X11State {
     X11Window window;
     X11Image image;
@@ -54,10 +54,12 @@ struct X11State {
     std::int32_t position = 0; // top << 16 | left, as the last pass saw the window
     int clip_cursor = 0;
     int cursor_visible = 1;
-    Requests requests;
+    WindowRequests requests;
 };
 
 X11State x;
+// The screen lock of the program and the lock of the state the slots share with the driver
+// thread. The driver thread never holds it while it waits for the server.
 std::recursive_mutex driver_lock;
 std::thread driver_thread;
 std::atomic<bool> running{false};
@@ -66,7 +68,9 @@ std::atomic<unsigned long> window_id{0};
 std::atomic<unsigned long> passes{0};
 std::atomic<bool> pointer_hidden{false};
 std::atomic<bool> shared_memory{false};
-// Wakes a driver thread that waits while idle: the program drew, or asked for something.
+// Wakes a driver thread that waits while idle: the program drew, or asked for something. The
+// descriptor is written and closed under wake_lock, never written once closed.
+std::mutex wake_lock;
 int wake_fd = -1;
 std::atomic<bool> wake_pending{false};
 // The last pass found work (lines to present, events, requests): the next one comes after
@@ -74,7 +78,9 @@ std::atomic<bool> wake_pending{false};
 bool pass_was_busy = true;
 
 void wake_driver_thread() {
-    if (wake_fd >= 0 && !wake_pending.exchange(true)) {
+    if (wake_pending.exchange(true)) return;
+    std::lock_guard lock(wake_lock);
+    if (wake_fd >= 0) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t written = write(wake_fd, &one, sizeof one);
     }
@@ -93,8 +99,12 @@ void x11_unlock_and_wake() {
     wake_driver_thread();
 }
 
+bool lost() {
+    return connection_lost();
+}
+
 bool is_running() {
-    return running.load(std::memory_order_acquire);
+    return running.load(std::memory_order_acquire) && !lost();
 }
 
 void update_position() {
@@ -104,21 +114,20 @@ void update_position() {
 }
 
 bool setup() {
-    static std::once_flag handler_installed;
-    std::call_once(handler_installed, [] {
-        XInitThreads();
-        XSetErrorHandler(count_x_error);
-    });
     ScreenState* screen = current_screen();
     if (!screen) return false;
     X11Window& w = x.window;
-    w.display = open_display();
+    // A lost connection is the session ending, as a log-off is on Windows: the program is asked
+    // to close.
+    w.display = open_display(post_close_request);
     if (!w.display) return false;
 
     VisualFormat format;
     if (!choose_visual(w.display, x.visual, format)) return false;
     x.image.converter = choose_converter(format);
     if (!x.image.converter) return false;
+    x.image.alpha = alpha_bits(x.visual, format);
+    w.black = x.image.alpha;
 
     const int screen_number = DefaultScreen(w.display);
     {
@@ -133,6 +142,8 @@ bool setup() {
     if (x.flags & MODE_FULLSCREEN) apply_full_screen(w, true);
     wait_until_mapped(w);
     update_position();
+    if (lost()) return false;
+    std::lock_guard lock(driver_lock);
     std::ranges::fill(pass_dirty_flags(*screen, w.height), std::uint8_t{1});
     w.repaint = true;
     shared_memory.store(x.image.shm_attached);
@@ -145,107 +156,81 @@ void teardown() {
     pointer_hidden.store(false);
     shared_memory.store(false);
     if (!x.window.display) return;
-    release_image(x.image, x.window.display);
+    // Nothing more goes to a server whose connection is gone: the memory is ours to give back.
+    if (lost())
+        forget_image(x.image);
+    else
+        release_image(x.image, x.window.display);
     destroy_window(x.window);
 }
 
-bool carry_out_requests() {
-    X11Window& w = x.window;
-    Requests& r = x.requests;
-    const bool any = r.title || r.move || r.warp || r.cursor;
-    if (r.title) store_title(w, x.title);
-    if (r.move && !(x.flags & MODE_FULLSCREEN)) XMoveWindow(w.display, w.id, r.move_x, r.move_y);
-    if (r.warp) XWarpPointer(w.display, None, w.id, 0, 0, 0, 0, r.warp_x, r.warp_y);
-    if (r.cursor) {
-        // Made on first use: the first cursor loads the cursor libraries and theme, which would
-        // cost every window's start a millisecond or more.
-        if (!x.cursor_visible && !w.blank_cursor) make_blank_cursor(w);
-        if (x.cursor_visible)
-            XUndefineCursor(w.display, w.id);
-        else if (w.blank_cursor)
-            XDefineCursor(w.display, w.id, w.blank_cursor);
-        pointer_hidden.store(!x.cursor_visible && w.blank_cursor);
-    }
-    r = Requests{};
-    return any;
-}
-
-void toggle_full_screen() {
-    X11Input& in = x.input;
-    if (in.tracking) post_event(Event{EVENT_MOUSE_LEFT, 0, 0, 0, 0});
-    if (x.flags & MODE_NO_SWITCH) return;
+// Alt+Enter, under the lock: the bookkeeping now, the window's change after it.
+void toggle_full_screen(ServerWork& work) {
+    if (!full_screen_toggle_begins(x.input.tracking, x.flags)) return;
     x.flags ^= MODE_FULLSCREEN;
-    apply_full_screen(x.window, (x.flags & MODE_FULLSCREEN) != 0);
-    if (ScreenState* screen = current_screen()) mark_all_dirty(*screen);
-    in.active = 1;
-    in.tracking = 0;
+    work.full_screen = (x.flags & MODE_FULLSCREEN) ? 1 : 0;
+    full_screen_toggle_ends(x.input.active, x.input.tracking);
 }
 
-void handle_event(XEvent& event) {
+// Under the lock; what needs the server is left in work.
+void handle_event(XEvent& event, ServerWork& work) {
     X11Window& w = x.window;
-    switch (event.type) {
-    case KeyPress:
-    case KeyRelease:
-        if (key_message(x.input, event.xkey, event.type == KeyPress) ==
-            KeyAction::toggle_full_screen)
-            toggle_full_screen();
-        break;
-    case ButtonPress:
-    case ButtonRelease:
-        button_message(x.input, event.xbutton, event.type == ButtonPress);
-        break;
-    case MotionNotify:
-        motion_message(x.input, event.xmotion, image_left(w), image_top(w));
-        break;
-    case EnterNotify:
-    case LeaveNotify:
-        crossing_message(x.input, event.type == EnterNotify);
-        break;
-    case FocusIn:
-    case FocusOut:
-        focus_message(x.input, event.xfocus);
-        break;
-    case Expose:
-        if (event.xexpose.count == 0) w.repaint = true;
-        break;
-    case ConfigureNotify:
-        if (event.xconfigure.width != w.window_width || event.xconfigure.height != w.window_height) {
-            w.window_width = event.xconfigure.width;
-            w.window_height = event.xconfigure.height;
-            w.repaint = true;
+    if (input_event(x.input, event, image_left(w), image_top(w)) == KeyAction::toggle_full_screen)
+        toggle_full_screen(work);
+    else if (window_event(w, event))
+        work.position = true;
+}
+
+// Reads the window's events from the server and handles them in batches under the lock. True
+// when there were any.
+bool handle_events() {
+    Display* display = x.window.display;
+    bool any = false;
+    XEvent batch[event_batch];
+    for (;;) {
+        int count = 0;
+        while (count < event_batch && !lost() && XPending(display))
+            XNextEvent(display, &batch[count++]);
+        if (count == 0 || lost()) return any;
+        any = true;
+        ServerWork work;
+        {
+            std::lock_guard lock(driver_lock);
+            for (int i = 0; i < count; ++i)
+                handle_event(batch[i], work);
         }
-        update_position();
-        break;
-    case ClientMessage:
-        if (event.xclient.message_type == w.atoms.wm_protocols &&
-            static_cast<Atom>(event.xclient.data.l[0]) == w.atoms.wm_delete_window)
-            post_close_request();
-        break;
-    case MappingNotify:
-        XRefreshKeyboardMapping(&event.xmapping);
-        break;
-    default:
-        break;
+        if (work.full_screen >= 0) apply_full_screen(x.window, work.full_screen == 1);
+        if (work.position) update_position();
+        if (count < event_batch) return any;
     }
 }
 
-// One pass, under the driver lock: the program's requests, the band of changed lines, the key
-// states, the window's events.
+// One pass: under the driver lock, take the program's requests and convert the lines it changed;
+// then, with the lock free, carry the requests out, send the lines and read the window's events.
 void pass() {
     passes.fetch_add(1, std::memory_order_relaxed);
-    bool busy = carry_out_requests();
-    keep_pointer_grab(x.window, x.clip_cursor && x.input.active);
-    ScreenState* screen = current_screen();
-    if (palette_changed.exchange(false) && screen) mark_all_dirty(*screen);
-    if (screen && present(x.image, x.window, *screen)) busy = true;
-    if (screen) fold_held_keys(x.input, *screen);
-    XEvent event;
-    while (XPending(x.window.display)) {
-        XNextEvent(x.window.display, &event);
-        handle_event(event);
-        busy = true;
+    WindowRequests requests;
+    DirtyBand rows{};
+    bool clip = false;
+    {
+        std::lock_guard lock(driver_lock);
+        requests = std::exchange(x.requests, WindowRequests{});
+        if (x.flags & MODE_FULLSCREEN) requests.move = false;
+        if (requests.title) requests.title_text = x.title;
+        requests.cursor_visible = x.cursor_visible != 0;
+        clip = x.clip_cursor && x.input.active;
+        if (ScreenState* screen = current_screen()) {
+            if (palette_changed.exchange(false)) mark_all_dirty(*screen);
+            rows = convert_dirty_lines(x.image, x.window, *screen);
+            fold_held_keys(x.input, *screen);
+        }
     }
-    XFlush(x.window.display);
+    bool busy = carry_out(x.window, requests);
+    if (requests.cursor) pointer_hidden.store(!requests.cursor_visible && x.window.blank_cursor);
+    keep_pointer_grab(x.window, clip);
+    if (send_rows(x.image, x.window, rows)) busy = true;
+    if (!lost() && handle_events()) busy = true;
+    if (!lost()) XFlush(x.window.display);
     pass_was_busy = busy;
 }
 
@@ -257,11 +242,12 @@ void sleep_ms(int milliseconds) {
 // nothing to do, the thread waits until the X server sends something or the program wakes it (it
 // drew, or asked for something), at most idle_wait_ms: an open window that nobody touches costs
 // next to nothing, and a change is still presented within one pass period.
-void pause_between_passes(int milliseconds) {
-    if (pass_was_busy || wake_fd < 0) {
-        sleep_ms(milliseconds);
+void pause_between_passes() {
+    if (pass_was_busy || lost()) {
+        sleep_ms(pass_period_ms);
         return;
     }
+    // The descriptor is open while the thread runs: x11_exit closes it after the join.
     pollfd waits[2] = {{ConnectionNumber(x.window.display), POLLIN, 0}, {wake_fd, POLLIN, 0}};
     poll(waits, 2, idle_wait_ms);
     if (waits[1].revents & POLLIN) {
@@ -270,7 +256,7 @@ void pause_between_passes(int milliseconds) {
         wake_pending.store(false);
     }
     // Lines drawn just now are presented after one pass period, as if the thread had slept.
-    sleep_ms(milliseconds);
+    sleep_ms(pass_period_ms);
 }
 
 void thread_body(std::promise<bool> started) {
@@ -280,7 +266,10 @@ void thread_body(std::promise<bool> started) {
         x.input.active = 1;
     }
     started.set_value(ok);
-    if (ok) run_pass_loop({is_running, x11_lock, x11_unlock, pass, pause_between_passes});
+    while (ok && is_running()) {
+        pass();
+        pause_between_passes();
+    }
     teardown();
 }
 
@@ -293,9 +282,13 @@ int x11_init(const char* title, int width, int height, int, int, ModeFlags flags
     x.flags = flags;
     x.title = title ? title : "";
     palette_changed.store(false);
-    pass_was_busy = true;
+        pass_was_busy = true;
     wake_pending.store(false);
-    wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    {
+        std::lock_guard lock(wake_lock);
+        wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    }
+    if (wake_fd < 0) return -1;
     running.store(true, std::memory_order_release);
     std::promise<bool> started;
     std::future<bool> result = started.get_future();
@@ -314,6 +307,7 @@ void x11_exit() {
     }
     wake_driver_thread();
     driver_thread.join();
+    std::lock_guard lock(wake_lock);
     if (wake_fd >= 0) close(wake_fd);
     wake_fd = -1;
 }
@@ -340,8 +334,8 @@ void x11_set_mouse(int mouse_x, int mouse_y, int cursor, int clip) {
     std::lock_guard lock(driver_lock);
     if (mouse_x >= 0) {
         x.requests.warp = true;
-        x.requests.warp_x = std::min(mouse_x, x.window.width - 1) + image_left(x.window);
-        x.requests.warp_y = std::clamp(mouse_y, 0, std::max(x.window.height - 1, 0)) + image_top(x.window);
+        x.requests.warp_x = std::min(mouse_x, x.window.width - 1);
+        x.requests.warp_y = std::clamp(mouse_y, 0, std::max(x.window.height - 1, 0));
         x.input.pointer.mouse_x = mouse_x;
         x.input.pointer.mouse_y = mouse_y;
     }

@@ -15,6 +15,11 @@ namespace {
 
 std::atomic<unsigned long> x_errors{0};
 
+int count_x_error(Display*, XErrorEvent*) {
+    x_errors.fetch_add(1, std::memory_order_relaxed);
+    return 0;
+}
+
 // The format of a visual's pixels in an image of the display.
 VisualFormat format_of(Display* display, const XVisualInfo& info) {
     int count = 0;
@@ -25,6 +30,16 @@ VisualFormat format_of(Display* display, const XVisualInfo& info) {
         XFree(formats);
     }
     return visual_format(bits, info.red_mask, info.green_mask, info.blue_mask);
+}
+
+// A failed attach shows only as a protocol error: the one time the driver expects one, so the
+// error handler is its own for just that round trip.
+bool attach_shared_memory(Display* display, XShmSegmentInfo& shm) {
+    const unsigned long errors = x_errors.load();
+    const XErrorHandler previous = XSetErrorHandler(count_x_error);
+    const bool attached = XShmAttach(display, &shm) && (XSync(display, False), true);
+    XSetErrorHandler(previous);
+    return attached && x_errors.load() == errors;
 }
 
 bool make_shared_image(X11Image& m, const X11Window& w, const XVisualInfo& visual) {
@@ -46,11 +61,8 @@ bool make_shared_image(X11Image& m, const X11Window& w, const XVisualInfo& visua
     }
     m.image->data = m.shm.shmaddr;
     m.shm.readOnly = False;
-    const unsigned long errors = x_errors.load();
-    // A server on another machine cannot attach: that shows only as an error after a round trip.
-    if (!XShmAttach(w.display, &m.shm)) return false;
-    XSync(w.display, False);
-    if (x_errors.load() != errors) return false;
+    // A server on another machine cannot attach.
+    if (!attach_shared_memory(w.display, m.shm)) return false;
     m.shm_attached = true;
     return true;
 }
@@ -82,10 +94,6 @@ void fill_margins(const X11Window& w) {
 
 } // namespace
 
-int count_x_error(Display*, XErrorEvent*) {
-    x_errors.fetch_add(1, std::memory_order_relaxed);
-    return 0;
-}
 
 bool choose_visual(Display* display, XVisualInfo& chosen, VisualFormat& format) {
     const int screen = DefaultScreen(display);
@@ -115,12 +123,22 @@ ConvertFn choose_converter(VisualFormat format) {
     return converter ? converter : convert_copy;
 }
 
+std::uint32_t alpha_bits(const XVisualInfo& visual, VisualFormat format) {
+    if (visual.depth != 32 || format.display_depth != 32) return 0;
+    return ~static_cast<std::uint32_t>(visual.red_mask | visual.green_mask | visual.blue_mask);
+}
+
 void release_image(X11Image& m, Display* display) {
     if (m.shm_attached) {
         XShmDetach(display, &m.shm);
         XSync(display, False);
         m.shm_attached = false;
     }
+    forget_image(m);
+}
+
+void forget_image(X11Image& m) {
+    m.shm_attached = false;
     if (m.image) {
         // The pixels are not the image's to free: shared memory, or ours below.
         if (m.shm.shmaddr) m.image->data = nullptr;
@@ -147,33 +165,38 @@ bool make_image(X11Image& m, const X11Window& w, const XVisualInfo& visual) {
     return m.image->data != nullptr;
 }
 
-bool present(X11Image& m, X11Window& w, ScreenState& screen) {
+DirtyBand convert_dirty_lines(X11Image& m, const X11Window& w, ScreenState& screen) {
     const DirtyBand band = find_dirty_band(pass_dirty_flags(screen, screen.height));
-    bool drawn = false;
+    DirtyBand rows{};
     if (band.count > 0) {
         m.converter(m.image->data, m.image->bytes_per_line);
-        if (!w.repaint) {
-            const DirtyBand rows = band_display_rows(band, screen.scanline_size, w.height);
-            if (rows.count > 0) put_rows(m, w, rows.first, rows.count);
-            drawn = true;
+        rows = band_display_rows(band, screen.scanline_size, w.height);
+        if (m.alpha) {
+            for (int row = rows.first; row < rows.first + rows.count; ++row) {
+                auto* pixels = reinterpret_cast<std::uint32_t*>(
+                    m.image->data + static_cast<std::ptrdiff_t>(row) * m.image->bytes_per_line);
+                for (int column = 0; column < w.width; ++column)
+                    pixels[column] |= m.alpha;
+            }
         }
     }
+    std::ranges::fill(pass_dirty_flags(screen, w.height), std::uint8_t{0});
+    return rows;
+}
+
+bool send_rows(const X11Image& m, X11Window& w, DirtyBand rows) {
     if (w.repaint) {
         fill_margins(w);
-        put_rows(m, w, 0, w.height);
+        rows = {0, w.height};
         w.repaint = false;
-        drawn = true;
     }
-    std::ranges::fill(pass_dirty_flags(screen, w.height), std::uint8_t{0});
-    // The server reads shared pixels when it gets to the request: it must be done with them
-    // before the next pass converts into them.
-    if (drawn) {
-        if (m.shm_attached)
-            XSync(w.display, False);
-        else
-            XFlush(w.display);
-    }
-    return drawn;
+    if (rows.count <= 0) return false;
+    put_rows(m, w, rows.first, rows.count);
+    if (m.shm_attached)
+        XSync(w.display, False);
+    else
+        XFlush(w.display);
+    return true;
 }
 
 } // namespace zered

@@ -8,7 +8,10 @@
 #include <X11/extensions/XShm.h>
 
 #include "gfx/blit/convert.h"
+#include <cstdint>
+
 #include "gfx/core/screen_state.h"
+#include "gfx/window/present_pass.h"
 #include "gfx/x11/x11_format.h"
 #include "gfx/x11/x11_window.h"
 
@@ -19,6 +22,9 @@ struct X11Image {
     XShmSegmentInfo shm{};
     bool shm_attached = false;
     ConvertFn converter = nullptr; // from the framebuffer into the visual's pixels
+    // The bits of a 32-bit pixel that no colour channel uses, on a visual whose depth counts them
+    // (ARGB): its alpha, which a compositor honours. Set in every pixel: the window is opaque.
+    std::uint32_t alpha = 0;
 };
 
 // The default visual when it is a TrueColor one we can draw into, else the best such visual.
@@ -28,18 +34,25 @@ bool choose_visual(Display* display, XVisualInfo& chosen, VisualFormat& format);
 // the dirty lines are copied as they are.
 ConvertFn choose_converter(VisualFormat format);
 
+// The alpha bits of a visual's pixels (see X11Image::alpha), 0 for a visual without them.
+std::uint32_t alpha_bits(const XVisualInfo& visual, VisualFormat format);
+
 // An image of the window's size in its visual: shared with the server where it can attach it,
 // else in our memory. False when neither can be made.
 bool make_image(X11Image& image, const X11Window& window, const XVisualInfo& visual);
 
 void release_image(X11Image& image, Display* display);
 
-// Presents the band of lines that changed (the whole window where it is to be repainted), and
-// clears the screen's dirty flags. True when something was sent to the server.
-bool present(X11Image& image, X11Window& window, ScreenState& screen);
+// Gives back the image's memory without a word to the server, whose connection is gone.
+void forget_image(X11Image& image);
 
-// Counts the protocol errors the server reports; Xlib's default answer ends the process, a driver
-// reports failure instead.
-int count_x_error(Display*, XErrorEvent*);
+// The program's side of a pass, under the driver lock: converts the lines that changed into the
+// image and clears the screen's dirty flags. The display rows to send.
+DirtyBand convert_dirty_lines(X11Image& image, const X11Window& window, ScreenState& screen);
+
+// The server's side, outside the lock: sends the rows (the whole window where it is to be
+// repainted) and waits until the server has read shared pixels, which the next conversion
+// overwrites. True when something was sent.
+bool send_rows(const X11Image& image, X11Window& window, DirtyBand rows);
 
 } // namespace zered

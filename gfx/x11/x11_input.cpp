@@ -9,9 +9,6 @@ namespace zered {
 
 namespace {
 
-// Two presses of one button this close together make a double click.
-inline constexpr unsigned long double_click_ms = 500;
-
 bool key_down(const X11Input& in, unsigned keycode) {
     return keycode < in.keycode_down.size() && in.keycode_down[keycode];
 }
@@ -36,25 +33,71 @@ void activation(X11Input& in, bool active) {
     in.keycode_down.fill(false);
     in.virtual_keys_held.fill(0);
     in.keys_changed = false;
-    reset_input_on_activation(in.buttons);
-    if (!active && in.tracking) {
-        post_event(Event{EVENT_MOUSE_LEFT, 0, 0, 0, 0});
-        in.tracking = 0;
+    activation_sequence(active, true, in.cursor_inside != 0, in.buttons, in.tracking);
+}
+
+void button_message(X11Input& in, const XButtonEvent& button, bool press) {
+    Event event{};
+    if (button.button >= 4 && button.button <= 7) {
+        // Wheels: 4 and 5 up and down, 6 and 7 left and right; a press is one notch.
+        if (!press) return;
+        if (button.button <= 5)
+            event = wheel_event(in.wheel, button.button == 4, EVENT_WHEEL);
+        else
+            event = wheel_event(in.hwheel, button.button == 7, EVENT_HORIZONTAL_WHEEL);
+        post_event(event);
+        return;
     }
-    post_event(Event{active ? EVENT_FOCUS_GAINED : EVENT_FOCUS_LOST, 0, 0, 0, 0});
-    if (active && in.cursor_inside) {
+    const int bit = button_bit(button.button);
+    if (!bit) return;
+    if (press) {
+        const bool double_click = is_double_click(in.last_press, button.button, button.time,
+                                                  button.x_root, button.y_root);
+        event = button_event(in.buttons, bit,
+                             double_click ? EVENT_BUTTON_DOUBLE_CLICKED : EVENT_BUTTON_PRESSED);
+        // A third press starts again.
+        in.last_press = {double_click ? 0 : button.button, button.time, button.x_root,
+                         button.y_root};
+    } else {
+        event = button_event(in.buttons, bit, EVENT_BUTTON_RELEASED);
+    }
+    post_event(event);
+}
+
+void motion_message(X11Input& in, const XMotionEvent& motion, int image_left, int image_top) {
+    in.cursor_inside = 1;
+    Event moved = mouse_move_event(in.pointer, motion.x - image_left, motion.y - image_top,
+                                   motion.x_root, motion.y_root, in.active != 0);
+    mouse_enter_check(in.tracking, in.active != 0, moved);
+    post_if_any(moved);
+}
+
+void crossing_message(X11Input& in, bool entered) {
+    in.cursor_inside = entered ? 1 : 0;
+    if (entered) {
         Event enter{};
-        mouse_enter_check(in, enter);
+        mouse_enter_check(in.tracking, in.active != 0, enter);
         post_if_any(enter);
+    } else if (in.active) {
+        report_mouse_left(in.tracking);
     }
+}
+
+void focus_message(X11Input& in, const XFocusChangeEvent& focus) {
+    // Focus moving between the window and its pointer, or a grab's, is not activation.
+    if (focus.detail == NotifyPointer || focus.detail == NotifyInferior ||
+        focus.mode == NotifyGrab || focus.mode == NotifyUngrab)
+        return;
+    activation(in, focus.type == FocusIn);
 }
 
 } // namespace
 
-void mouse_enter_check(X11Input& in, Event& event) {
-    if (in.tracking || !in.active) return;
-    in.tracking = 1;
-    event = Event{EVENT_MOUSE_ENTERED, 0, 0, 0, 0};
+bool is_double_click(const LastPress& last, unsigned button, unsigned long time, int x, int y) {
+    const std::uint32_t elapsed = static_cast<std::uint32_t>(time - last.time);
+    return button != 0 && button == last.button && elapsed <= double_click_ms &&
+           std::abs(x - last.x) <= double_click_width / 2 &&
+           std::abs(y - last.y) <= double_click_height / 2;
 }
 
 KeyAction key_message(X11Input& in, XKeyEvent& key_event, bool press) {
@@ -83,60 +126,32 @@ KeyAction key_message(X11Input& in, XKeyEvent& key_event, bool press) {
     return KeyAction::none;
 }
 
-void button_message(X11Input& in, const XButtonEvent& button, bool press) {
-    Event event{};
-    if (button.button >= 4 && button.button <= 7) {
-        // Wheels: 4 and 5 up and down, 6 and 7 left and right; a press is one notch.
-        if (!press) return;
-        if (button.button <= 5)
-            event = wheel_event(in.wheel, button.button == 4, EVENT_WHEEL);
-        else
-            event = wheel_event(in.hwheel, button.button == 7, EVENT_HORIZONTAL_WHEEL);
-        post_event(event);
-        return;
-    }
-    const int bit = button_bit(button.button);
-    if (!bit) return;
-    if (press) {
-        const bool double_click = button.button == in.last_press_button &&
-                                  button.time - in.last_press_time <= double_click_ms;
-        event = button_event(in.buttons, bit,
-                             double_click ? EVENT_BUTTON_DOUBLE_CLICKED : EVENT_BUTTON_PRESSED);
-        // A third press starts again.
-        in.last_press_button = double_click ? 0 : button.button;
-        in.last_press_time = button.time;
-    } else {
-        event = button_event(in.buttons, bit, EVENT_BUTTON_RELEASED);
-    }
-    post_event(event);
-}
 
-void motion_message(X11Input& in, const XMotionEvent& motion, int image_left, int image_top) {
-    in.cursor_inside = 1;
-    Event moved = mouse_move_event(in.pointer, motion.x - image_left, motion.y - image_top,
-                                   motion.x_root, motion.y_root, in.active != 0);
-    mouse_enter_check(in, moved);
-    post_if_any(moved);
-}
 
-void crossing_message(X11Input& in, bool entered) {
-    in.cursor_inside = entered ? 1 : 0;
-    if (entered) {
-        Event enter{};
-        mouse_enter_check(in, enter);
-        post_if_any(enter);
-    } else if (in.active && in.tracking) {
-        post_event(Event{EVENT_MOUSE_LEFT, 0, 0, 0, 0});
-        in.tracking = 0;
+KeyAction input_event(X11Input& in, XEvent& event, int image_left, int image_top) {
+    switch (event.type) {
+    case KeyPress:
+    case KeyRelease:
+        return key_message(in, event.xkey, event.type == KeyPress);
+    case ButtonPress:
+    case ButtonRelease:
+        button_message(in, event.xbutton, event.type == ButtonPress);
+        break;
+    case MotionNotify:
+        motion_message(in, event.xmotion, image_left, image_top);
+        break;
+    case EnterNotify:
+    case LeaveNotify:
+        crossing_message(in, event.type == EnterNotify);
+        break;
+    case FocusIn:
+    case FocusOut:
+        focus_message(in, event.xfocus);
+        break;
+    default:
+        break;
     }
-}
-
-void focus_message(X11Input& in, const XFocusChangeEvent& focus) {
-    // Focus moving between the window and its pointer, or a grab's, is not activation.
-    if (focus.detail == NotifyPointer || focus.detail == NotifyInferior ||
-        focus.mode == NotifyGrab || focus.mode == NotifyUngrab)
-        return;
-    activation(in, focus.type == FocusIn);
+    return KeyAction::none;
 }
 
 void fold_held_keys(X11Input& in, ScreenState& screen) {

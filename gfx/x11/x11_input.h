@@ -7,10 +7,25 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 
 #include "gfx/window/window_input.h"
 
 namespace zered {
+
+// The last press of a mouse button, for telling a double click.
+struct LastPress {
+    unsigned button = 0; // 0: none, or the press was the second of a double click
+    unsigned long time = 0;
+    int x = 0, y = 0; // on the screen
+};
+
+// Windows' rule: the same button again within double_click_ms and inside the SM_CXDOUBLECLK x
+// SM_CYDOUBLECLK (4 x 4) pixel rectangle centred on the first press. Server times are 32-bit
+// milliseconds that wrap (about every 49.7 days).
+inline constexpr unsigned long double_click_ms = 500;
+inline constexpr int double_click_width = 4, double_click_height = 4;
+bool is_double_click(const LastPress& last, unsigned button, unsigned long time, int x, int y);
 
 struct X11Input {
     std::array<bool, 256> keycode_down{};
@@ -18,8 +33,7 @@ struct X11Input {
     // since the key states were last folded from it.
     std::array<std::uint8_t, 256> virtual_keys_held{};
     bool keys_changed = false;
-    unsigned long last_press_time = 0;
-    unsigned last_press_button = 0;
+    LastPress last_press;
 
     int active = 0;
     int cursor_inside = 0;
@@ -34,19 +48,11 @@ enum class KeyAction { none, toggle_full_screen };
 
 KeyAction key_message(X11Input& in, XKeyEvent& key_event, bool press);
 
-void button_message(X11Input& in, const XButtonEvent& button, bool press);
-
-// Pointer motion; image_left, image_top: where the image lies in the window.
-void motion_message(X11Input& in, const XMotionEvent& motion, int image_left, int image_top);
-
-void crossing_message(X11Input& in, bool entered);
-
-void focus_message(X11Input& in, const XFocusChangeEvent& focus);
+// The input side of an event (keys, buttons, pointer motion and crossing, focus); others are left
+// alone. image_left, image_top: where the image lies in the window.
+KeyAction input_event(X11Input& in, XEvent& event, int image_left, int image_top);
 
 // Folds the keys held into the screen's key states when they changed and the window is active.
 void fold_held_keys(X11Input& in, ScreenState& screen);
-
-// The mouse-entered event when the pointer is in the active window and that was not yet reported.
-void mouse_enter_check(X11Input& in, Event& event);
 
 } // namespace zered

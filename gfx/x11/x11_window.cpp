@@ -2,12 +2,17 @@
 
 #include <X11/Xatom.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <iterator>
+#include <mutex>
 #include <thread>
+
+#include "gfx/window/window_input.h"
 
 namespace zered {
 
@@ -20,10 +25,43 @@ inline constexpr auto connect_retry = std::chrono::milliseconds(20);
 // How long set-up waits for the window manager to map the window.
 inline constexpr auto map_wait = std::chrono::seconds(2);
 
+// The connection open_display made last, for the process-wide I/O error handler, and whether it
+// was lost.
+std::atomic<Display*> watched_display{nullptr};
+std::atomic<bool> lost{false};
+void (*lost_hook)() = nullptr;
+XIOErrorHandler next_io_error_handler = nullptr;
+// A lost connection's Display and GC, kept rather than freed (freeing talks to the server).
+Display* lost_display = nullptr;
+GC lost_gc = nullptr;
+
+// An invisible pointer for the window.
+void make_blank_cursor(X11Window& w) {
+    static const char no_bits[1] = {0};
+    const Pixmap bitmap = XCreateBitmapFromData(w.display, w.id, no_bits, 1, 1);
+    if (!bitmap) return;
+    XColor black{};
+    w.blank_cursor = XCreatePixmapCursor(w.display, bitmap, bitmap, &black, &black, 0, 0);
+    XFreePixmap(w.display, bitmap);
+}
+
+// Xlib's own answer to a lost connection prints a line and ends the process. On the driver's
+// connection the handler returns, and the exit handler below carries on; other connections of
+// the process get what they had.
+int io_error_handler(Display* display) {
+    if (display == watched_display.load(std::memory_order_acquire) || !next_io_error_handler)
+        return 0;
+    return next_io_error_handler(display);
+}
+
+[[maybe_unused]] void connection_lost_handler(Display*, void*) {
+    if (!lost.exchange(true, std::memory_order_acq_rel) && lost_hook) lost_hook();
+}
+
 inline constexpr long input_events = KeyPressMask | KeyReleaseMask | ButtonPressMask |
                                      ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
                                      LeaveWindowMask | FocusChangeMask | ExposureMask |
-                                     StructureNotifyMask;
+                                     StructureNotifyMask | PropertyChangeMask;
 
 // The atoms the driver uses, in one round trip.
 void intern_atoms(X11Window& w) {
@@ -32,7 +70,7 @@ void intern_atoms(X11Window& w) {
                              &a.net_wm_state,       &a.net_wm_state_fullscreen,
                              &a.net_wm_state_above, &a.net_wm_name,
                              &a.utf8_string,        &a.motif_wm_hints,
-                             &a.net_supporting_wm_check};
+                             &a.net_supporting_wm_check, &a.net_frame_extents};
     char* names[] = {const_cast<char*>("WM_PROTOCOLS"),
                      const_cast<char*>("WM_DELETE_WINDOW"),
                      const_cast<char*>("_NET_WM_STATE"),
@@ -41,7 +79,8 @@ void intern_atoms(X11Window& w) {
                      const_cast<char*>("_NET_WM_NAME"),
                      const_cast<char*>("UTF8_STRING"),
                      const_cast<char*>("_MOTIF_WM_HINTS"),
-                     const_cast<char*>("_NET_SUPPORTING_WM_CHECK")};
+                     const_cast<char*>("_NET_SUPPORTING_WM_CHECK"),
+                     const_cast<char*>("_NET_FRAME_EXTENTS")};
     static_assert(std::size(targets) == std::size(names));
     Atom atoms[std::size(names)] = {};
     XInternAtoms(w.display, names, static_cast<int>(std::size(names)), False, atoms);
@@ -97,10 +136,23 @@ void remove_frame(const X11Window& w) {
 
 } // namespace
 
-Display* open_display() {
+Display* open_display(void (*on_lost)()) {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] {
+        XInitThreads();
+        next_io_error_handler = XSetIOErrorHandler(io_error_handler);
+    });
+    lost.store(false, std::memory_order_release);
+    lost_hook = on_lost;
     for (int attempt = 1;; ++attempt) {
         errno = 0;
-        if (Display* display = XOpenDisplay(nullptr)) return display;
+        if (Display* display = XOpenDisplay(nullptr)) {
+#ifdef DN_HAVE_IO_ERROR_EXIT_HANDLER
+            XSetIOErrorExitHandler(display, connection_lost_handler, nullptr);
+            watched_display.store(display, std::memory_order_release);
+#endif
+            return display;
+        }
         const bool transient = errno == EAGAIN || errno == ECONNRESET || errno == EINTR;
         if (!transient || attempt == connect_tries) return nullptr;
         std::this_thread::sleep_for(connect_retry);
@@ -118,8 +170,8 @@ bool create_window(X11Window& w, const XVisualInfo& visual, ModeFlags flags,
         attributes.colormap = w.colormap;
         mask |= CWColormap;
     }
-    attributes.background_pixel = 0; // black in every TrueColor visual
-    attributes.border_pixel = 0;
+    attributes.background_pixel = w.black;
+    attributes.border_pixel = w.black;
     attributes.event_mask = input_events;
     w.windowed_x = (w.screen_width - w.width) >> 1;
     w.windowed_y = (w.screen_height - w.height) >> 1;
@@ -152,18 +204,37 @@ bool create_window(X11Window& w, const XVisualInfo& visual, ModeFlags flags,
     }
     XSetWMProtocols(w.display, w.id, &w.atoms.wm_delete_window, 1);
     w.gc = XCreateGC(w.display, w.id, 0, nullptr);
-    XSetForeground(w.display, w.gc, 0);
+    XSetForeground(w.display, w.gc, w.black);
     XSetGraphicsExposures(w.display, w.gc, False);
     return true;
 }
 
+bool connection_lost() {
+    return lost.load(std::memory_order_acquire);
+}
+
 void destroy_window(X11Window& w) {
     if (!w.display) return;
+    if (connection_lost()) {
+        close(ConnectionNumber(w.display));
+        lost_display = w.display;
+        lost_gc = w.gc;
+        watched_display.store(nullptr, std::memory_order_release);
+        // The sizes stay: the program's slots may still read them.
+        w.display = nullptr;
+        w.gc = nullptr;
+        w.blank_cursor = 0;
+        w.id = 0;
+        w.colormap = 0;
+        w.grabbed = false;
+        return;
+    }
     if (w.grabbed) XUngrabPointer(w.display, CurrentTime);
     if (w.gc) XFreeGC(w.display, w.gc);
     if (w.blank_cursor) XFreeCursor(w.display, w.blank_cursor);
     if (w.id) XDestroyWindow(w.display, w.id);
     if (w.colormap) XFreeColormap(w.display, w.colormap);
+    watched_display.store(nullptr, std::memory_order_release);
     XCloseDisplay(w.display);
     w.display = nullptr;
     w.gc = nullptr;
@@ -179,6 +250,35 @@ void store_title(const X11Window& w, const std::string& title) {
         XChangeProperty(w.display, w.id, w.atoms.net_wm_name, w.atoms.utf8_string, 8,
                         PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
                         static_cast<int>(title.size()));
+}
+
+bool window_event(X11Window& w, XEvent& event) {
+    switch (event.type) {
+    case Expose:
+        if (event.xexpose.count == 0) w.repaint = true;
+        return false;
+    case ConfigureNotify:
+        if (event.xconfigure.width != w.window_width || event.xconfigure.height != w.window_height) {
+            w.window_width = event.xconfigure.width;
+            w.window_height = event.xconfigure.height;
+            w.repaint = true;
+        }
+        return true;
+    case ReparentNotify:
+        return true;
+    case PropertyNotify:
+        return event.xproperty.atom == w.atoms.net_frame_extents;
+    case ClientMessage:
+        if (event.xclient.message_type == w.atoms.wm_protocols &&
+            static_cast<Atom>(event.xclient.data.l[0]) == w.atoms.wm_delete_window)
+            post_close_request();
+        return false;
+    case MappingNotify:
+        XRefreshKeyboardMapping(&event.xmapping);
+        return false;
+    default:
+        return false;
+    }
 }
 
 void apply_full_screen(X11Window& w, bool on) {
@@ -213,13 +313,14 @@ void apply_full_screen(X11Window& w, bool on) {
     w.repaint = true;
 }
 
-// Without a window manager nobody else would give the new window the keyboard.
+// A window manager gives a new window the keyboard as it sees fit; without one nobody would.
 void wait_until_mapped(const X11Window& w) {
     const auto deadline = std::chrono::steady_clock::now() + map_wait;
     XEvent event;
     for (;;) {
         if (XCheckTypedWindowEvent(w.display, w.id, MapNotify, &event)) {
-            XSetInputFocus(w.display, w.id, RevertToParent, CurrentTime);
+            if (!window_manager_present(w))
+                XSetInputFocus(w.display, w.id, RevertToParent, CurrentTime);
             return;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -236,8 +337,39 @@ std::int32_t query_position(const X11Window& w) {
     ::Window child = 0;
     XTranslateCoordinates(w.display, w.id, DefaultRootWindow(w.display), 0, 0, &left, &top,
                           &child);
+    // left, right, top, bottom: the frame's widths around the window.
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(w.display, w.id, w.atoms.net_frame_extents, 0, 4, False, XA_CARDINAL,
+                           &type, &format, &count, &after, &data) == Success &&
+        type == XA_CARDINAL && format == 32 && count == 4) {
+        const long* extents = reinterpret_cast<const long*>(data);
+        left -= static_cast<int>(extents[0]);
+        top -= static_cast<int>(extents[2]);
+    }
+    if (data) XFree(data);
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(top) << 16 |
                                       (static_cast<std::uint32_t>(left) & 0xFFFF));
+}
+
+bool carry_out(X11Window& w, const WindowRequests& r) {
+    if (r.title) store_title(w, r.title_text);
+    if (r.move) XMoveWindow(w.display, w.id, r.move_x, r.move_y);
+    if (r.warp)
+        XWarpPointer(w.display, None, w.id, 0, 0, 0, 0, r.warp_x + image_left(w),
+                     r.warp_y + image_top(w));
+    if (r.cursor) {
+        // Made on first use: the first cursor loads the cursor libraries and theme, which would
+        // cost every window's start a millisecond or more.
+        if (!r.cursor_visible && !w.blank_cursor) make_blank_cursor(w);
+        if (r.cursor_visible)
+            XUndefineCursor(w.display, w.id);
+        else if (w.blank_cursor)
+            XDefineCursor(w.display, w.id, w.blank_cursor);
+    }
+    return r.title || r.move || r.warp || r.cursor;
 }
 
 void keep_pointer_grab(X11Window& w, bool wanted) {
@@ -250,15 +382,6 @@ void keep_pointer_grab(X11Window& w, bool wanted) {
         XUngrabPointer(w.display, CurrentTime);
         w.grabbed = false;
     }
-}
-
-void make_blank_cursor(X11Window& w) {
-    static const char no_bits[1] = {0};
-    const Pixmap bitmap = XCreateBitmapFromData(w.display, w.id, no_bits, 1, 1);
-    if (!bitmap) return;
-    XColor black{};
-    w.blank_cursor = XCreatePixmapCursor(w.display, bitmap, bitmap, &black, &black, 0, 0);
-    XFreePixmap(w.display, bitmap);
 }
 
 int image_left(const X11Window& w) {

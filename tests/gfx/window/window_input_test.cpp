@@ -147,6 +147,92 @@ TEST(KeyMessages, ExtendedCodesOfPressesGoToTheKeyBufferAndAltF10AndCloseEndTheM
     EXPECT_TRUE(take_events().empty()) << "posting the event is the caller's";
 }
 
+std::vector<std::int32_t> event_types() {
+    std::vector<std::int32_t> types;
+    for (const Event& event : take_events())
+        types.push_back(event.type);
+    return types;
+}
+
+// The pointer's entering is reported once, in an active window; its leaving only after that.
+TEST(PointerTracking, EnterOnceWhileActiveLeaveOnlyAfterAnEnter) {
+    test::TestScreen screen({.width = 8, .height = 4});
+    take_events();
+    int tracking = 0;
+    Event event{};
+    EXPECT_FALSE(mouse_enter_check(tracking, false, event)) << "inactive";
+    EXPECT_EQ(event.type, 0);
+    EXPECT_FALSE(report_mouse_left(tracking));
+    EXPECT_TRUE(mouse_enter_check(tracking, true, event));
+    EXPECT_EQ(event.type, EVENT_MOUSE_ENTERED);
+    event = Event{};
+    EXPECT_FALSE(mouse_enter_check(tracking, true, event)) << "already reported";
+    EXPECT_EQ(event.type, 0);
+    EXPECT_TRUE(event_types().empty()) << "the enter event is the caller's to post";
+    EXPECT_TRUE(report_mouse_left(tracking));
+    EXPECT_EQ(tracking, 0);
+    EXPECT_EQ(event_types(), std::vector<std::int32_t>{EVENT_MOUSE_LEFT});
+}
+
+// Activation as every platform runs it: the events in order and what the platform follows up.
+TEST(Activation, EventsInOrderAndWhatThePlatformFollowsUp) {
+    test::TestScreen screen({.width = 8, .height = 4});
+    struct Case {
+        const char* what;
+        bool active, focus_event, inside;
+        int tracking_before;
+        std::vector<std::int32_t> events;
+        int tracking_after;
+        bool left, entered;
+    };
+    const Case cases[] = {
+        {"lost while tracked", false, true, true, 1, {EVENT_MOUSE_LEFT, EVENT_FOCUS_LOST}, 0,
+         true, false},
+        {"lost, pointer elsewhere", false, true, false, 0, {EVENT_FOCUS_LOST}, 0, false, false},
+        {"gained under the pointer", true, true, true, 0,
+         {EVENT_FOCUS_GAINED, EVENT_MOUSE_ENTERED}, 1, false, true},
+        {"gained, pointer elsewhere", true, true, false, 0, {EVENT_FOCUS_GAINED}, 0, false,
+         false},
+        {"gained, entering known", true, true, true, 1, {EVENT_FOCUS_GAINED}, 1, false, false},
+        {"no focus event (minimised)", false, false, false, 0, {}, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        take_events();
+        screen->key_state[30] = 1;
+        screen.clear_dirty();
+        int buttons = BUTTON_LEFT;
+        int tracking = c.tracking_before;
+        const ActivationOutcome outcome =
+            activation_sequence(c.active, c.focus_event, c.inside, buttons, tracking);
+        EXPECT_EQ(event_types(), c.events);
+        EXPECT_EQ(tracking, c.tracking_after);
+        EXPECT_EQ(outcome.left, c.left);
+        EXPECT_EQ(outcome.entered, c.entered);
+        EXPECT_EQ(buttons, 0);
+        EXPECT_EQ(screen->key_state[30], 0);
+        EXPECT_EQ(screen.dirty_lines(), 4);
+    }
+}
+
+// Alt+Enter: the leave event first where the pointer was tracked, nothing more where switching
+// is disabled; after the switch every line is presented again and the window counts as active.
+TEST(FullScreenToggle, LeaveFirstNothingWithoutTheSwitchAfterwardsActiveAndRedrawn) {
+    test::TestScreen screen({.width = 8, .height = 4});
+    take_events();
+    EXPECT_FALSE(full_screen_toggle_begins(1, MODE_NO_SWITCH));
+    EXPECT_EQ(event_types(), std::vector<std::int32_t>{EVENT_MOUSE_LEFT});
+    EXPECT_TRUE(full_screen_toggle_begins(0, MODE_FULLSCREEN));
+    EXPECT_TRUE(event_types().empty());
+    screen.clear_dirty();
+    int active = 0, tracking = 1;
+    full_screen_toggle_ends(active, tracking);
+    EXPECT_EQ(active, 1);
+    EXPECT_EQ(tracking, 0);
+    EXPECT_EQ(screen.dirty_lines(), 4);
+    EXPECT_TRUE(event_types().empty());
+}
+
 TEST(CodePage437, EveryCharacterOfTheUpperHalfFindsItsByte) {
     // Bytes 0x80 to 0xFE as the code page draws them; 0xFF is the no-break space.
     const std::u32string upper = U"ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜ¢£¥₧ƒáíóúñÑªº¿⌐¬½¼¡«»░▒▓│┤╡╢╖╕╣║╗╝╜╛┐"
