@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     mingw-w64 g++-mingw-w64-x86-64-posix
-    wine wine64 xvfb xauth libgl1-mesa-dri xdotool x11-apps imagemagick
+    wine wine64 xvfb xauth libgl1-mesa-dri xdotool x11-apps imagemagick openbox x11-utils
     libx11-dev libxext-dev libxtst-dev
     inotify-tools pkg-config libpixman-1-dev libsdl2-dev
     unzip python3 python3-yaml systemd

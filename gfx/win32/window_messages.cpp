@@ -47,15 +47,16 @@ void mark_screen_dirty() {
 
 // On the first sign of the mouse in an active window: arm the leave notification and make the
 // pending event the enter event.
-void check_mouse_enter(HWND window, Event& event) {
+void watch_mouse_leave(HWND window) {
     WindowState& ws = window_state();
-    WindowProcessState& ps = window_process_state();
-    if (ps.tracking || !ws.active) return;
     TRACKMOUSEEVENT request{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
     ws.entry.TrackMouseEvent(&request);
-    ps.tracking = 1;
-    event = Event{EVENT_MOUSE_ENTERED, 0, 0, 0, 0};
     if (ws.clip_cursor) clip_cursor_to_client();
+}
+
+void check_mouse_enter(HWND window, Event& event) {
+    if (mouse_enter_check(window_process_state().tracking, window_state().active != 0, event))
+        watch_mouse_leave(window);
 }
 
 KeyModifiers modifiers_of(const BYTE (&keys)[256], bool extended) {
@@ -70,10 +71,8 @@ KeyModifiers modifiers_of(const BYTE (&keys)[256], bool extended) {
     return modifiers;
 }
 
-// Fills the key event of a key message; extended codes of a press also go to the key buffer
-// (characters come through WM_CHAR). False when the message is to end without an event or
-// default handling: Alt and F10 would open the system menu, and the close-window code is the
-// program's to act on.
+// The key message's key code and event (key_message_event); false when the message is to end
+// without an event or default handling.
 bool translate_key_message(UINT message, WPARAM wparam, LPARAM lparam, Event& event) {
     const auto virtual_key = static_cast<std::uint32_t>(wparam & 0xFFFF);
     const auto scan_code = static_cast<std::int32_t>((lparam >> 16) & 0xFF);
@@ -91,15 +90,11 @@ bool translate_key_message(UINT message, WPARAM wparam, LPARAM lparam, Event& ev
 
     // A system key-down (a key with Alt held) counts as a press like any other, so that Alt
     // combinations reach the key buffer; its system key-up is the release.
-    if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
-        event.type = (lparam & key_was_down_bit) ? EVENT_KEY_REPEATED : EVENT_KEY_PRESSED;
-        if (code > 255) post_key_repeated(code, lparam);
-    } else {
-        event.type = EVENT_KEY_RELEASED;
-    }
-    event.field1 = scan_code_of(virtual_key);
-    event.field2 = (code >= 0 && code <= 255) ? code : 0;
-    return !(virtual_key == VK_MENU || virtual_key == VK_F10 || code == close_window_key);
+    const std::int32_t type = (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)
+                                  ? ((lparam & key_was_down_bit) ? EVENT_KEY_REPEATED
+                                                                 : EVENT_KEY_PRESSED)
+                                  : EVENT_KEY_RELEASED;
+    return key_message_event(type, virtual_key, code, repeat_count(lparam), event);
 }
 
 // A byte of the ANSI code page as a code-page-437 character read as signed (0x82 is -126); 0
@@ -209,22 +204,14 @@ LRESULT activation(HWND window, WPARAM wparam) {
     if (!(ws.flags & MODE_OPENGL) && (ws.flags & MODE_HIGH_PRIORITY))
         ::SetThreadPriority(::GetCurrentThread(),
                             ws.active ? THREAD_PRIORITY_ABOVE_NORMAL : THREAD_PRIORITY_NORMAL);
-    reset_input_on_activation(ps.buttons);
-    if (!ws.active && ps.tracking) {
-        post_event_of_type(EVENT_MOUSE_LEFT);
-        ps.tracking = 0;
-        ::KillTimer(window, leave_timer_id);
-    }
-    if (state == 0 || minimised == 0)
-        post_event_of_type(ws.active ? EVENT_FOCUS_GAINED : EVENT_FOCUS_LOST);
+    const ActivationOutcome outcome = activation_sequence(
+        ws.active != 0, state == 0 || minimised == 0, ps.cursor_inside != 0, ps.buttons, ps.tracking);
+    if (outcome.left) ::KillTimer(window, leave_timer_id);
     if (ws.active) {
-        if (ps.cursor_inside) {
-            Event enter{};
-            check_mouse_enter(window, enter);
-            if (enter.type) post_event(enter);
-        } else if (ws.clip_cursor) {
+        if (outcome.entered)
+            watch_mouse_leave(window);
+        else if (!ps.cursor_inside && ws.clip_cursor)
             clip_cursor_to_client();
-        }
     } else if (ws.clip_cursor) {
         ::ClipCursor(nullptr);
     }
@@ -240,8 +227,7 @@ bool switching = false;
 LRESULT toggle_full_screen(HWND window) {
     WindowState& ws = window_state();
     WindowProcessState& ps = window_process_state();
-    if (ps.tracking) post_event_of_type(EVENT_MOUSE_LEFT);
-    if (ws.flags & MODE_NO_SWITCH) return 0;
+    if (!full_screen_toggle_begins(ps.tracking, ws.flags)) return 0;
     ws.monitor = ws.entry.MonitorFromWindow
                      ? ws.entry.MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
                      : nullptr;
@@ -257,9 +243,7 @@ LRESULT toggle_full_screen(HWND window) {
     switching = false;
     // A new display surface starts without the program's colours.
     palette_resend();
-    mark_screen_dirty();
-    ws.active = 1;
-    ps.tracking = 0;
+    full_screen_toggle_ends(ws.active, ps.tracking);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "gfx/window/window_input.h"
 
 #include "gfx/console/key_buffer.h"
+#include "gfx/console/key_translate.h"
 #include "gfx/core/ddraw_modes.h"
 #include "gfx/core/framebuffer.h"
 
@@ -45,6 +46,15 @@ Event wheel_event(int& position, bool up, std::int32_t type) {
     return Event{type, position, 0, 0, 0};
 }
 
+bool key_message_event(std::int32_t type, std::uint32_t virtual_key, std::int32_t code, int repeat,
+                       Event& event) {
+    if (type != EVENT_KEY_RELEASED && code > 255)
+        for (int i = repeat; i > 0; --i)
+            post_key(code);
+    event = Event{type, scan_code_of(virtual_key), (code >= 0 && code <= 255) ? code : 0, 0, 0};
+    return !(virtual_key == vk::menu || virtual_key == vk::f10 || code == close_window_key);
+}
+
 void post_close_request() {
     post_key(close_window_key);
     post_event(Event{EVENT_CLOSE_REQUESTED, 0, 0, 0, 0});
@@ -57,6 +67,45 @@ void reset_input_on_activation(int& buttons) {
         mark_all_dirty(*screen);
     }
     buttons = 0;
+}
+
+bool mouse_enter_check(int& tracking, bool active, Event& event) {
+    if (tracking || !active) return false;
+    tracking = 1;
+    event = Event{EVENT_MOUSE_ENTERED, 0, 0, 0, 0};
+    return true;
+}
+
+bool report_mouse_left(int& tracking) {
+    if (!tracking) return false;
+    post_event(Event{EVENT_MOUSE_LEFT, 0, 0, 0, 0});
+    tracking = 0;
+    return true;
+}
+
+ActivationOutcome activation_sequence(bool active, bool focus_event, bool pointer_inside,
+                                      int& buttons, int& tracking) {
+    ActivationOutcome outcome;
+    reset_input_on_activation(buttons);
+    if (!active) outcome.left = report_mouse_left(tracking);
+    if (focus_event) post_event(Event{active ? EVENT_FOCUS_GAINED : EVENT_FOCUS_LOST, 0, 0, 0, 0});
+    Event enter{};
+    if (active && pointer_inside && mouse_enter_check(tracking, true, enter)) {
+        post_event(enter);
+        outcome.entered = true;
+    }
+    return outcome;
+}
+
+bool full_screen_toggle_begins(int tracking, ModeFlags flags) {
+    if (tracking) post_event(Event{EVENT_MOUSE_LEFT, 0, 0, 0, 0});
+    return (flags & MODE_NO_SWITCH) == 0;
+}
+
+void full_screen_toggle_ends(int& active, int& tracking) {
+    if (ScreenState* screen = current_screen()) mark_all_dirty(*screen);
+    active = 1;
+    tracking = 0;
 }
 
 } // namespace zered

@@ -60,10 +60,49 @@ Event wheel_event(int& position, bool up, std::int32_t type);
 // buffer and event 13. The window stays; the program decides what closing means.
 void post_close_request();
 
+// The end of a key message, the same on every window system once the platform has the message's
+// virtual key and key code (translate_key: a character, an extended code or -1): event type 1, 3
+// (a press of a key already down) or 2, with the scan code of the virtual key and the key code
+// where that is a character, else 0. A press or repeat also puts an extended code into the key
+// buffer, repeat times; characters come with the character message instead. False when the message
+// ends there, with no event and no default handling: Alt and F10 would open the system menu, and
+// the close-window code (Alt+F4) is the program's to act on.
+bool key_message_event(std::int32_t type, std::uint32_t virtual_key, std::int32_t code, int repeat,
+                       Event& event);
+
 // The window became active or inactive: key states and held buttons are cleared (keys may have
-// changed while another window had them) and every line is to be presented again. The focus event
-// (11 or 12) is the caller's to post, after whatever its window system reports first.
+// changed while another window had them) and every line is to be presented again.
 void reset_input_on_activation(int& buttons);
+
+// The pointer's entering and leaving are reported while the window is active: tracking is 1 from
+// the enter event (8) to the leave event (10).
+//
+// On the first sign of the pointer in an active window: makes event the enter event. True when it
+// did; the platform then watches for the pointer's leaving.
+bool mouse_enter_check(int& tracking, bool active, Event& event);
+
+// The pointer left the window: the leave event where its entering was reported. True when it was.
+bool report_mouse_left(int& tracking);
+
+// The window became active or inactive, the sequence every platform follows: input reset, the
+// leave event of a window going inactive, the focus event (11 or 12) where focus_event says so,
+// and the enter event of a window that became active under the pointer. What the platform has to
+// follow up: the pointer's leave watch to end (left), or to start (entered).
+struct ActivationOutcome {
+    bool left = false;
+    bool entered = false;
+};
+ActivationOutcome activation_sequence(bool active, bool focus_event, bool pointer_inside,
+                                      int& buttons, int& tracking);
+
+// Full screen by Alt+Enter, the bookkeeping around the platform's own switch. Before it: the leave
+// event where the pointer was tracked; false when the screen was opened with the switch disabled
+// (MODE_NO_SWITCH), and nothing is to change.
+bool full_screen_toggle_begins(int tracking, ModeFlags flags);
+
+// After it: every line is to be presented again, the window is active, and the pointer's entering
+// is to be reported again.
+void full_screen_toggle_ends(int& active, int& tracking);
 
 } // namespace zered
 

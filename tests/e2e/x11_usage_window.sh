@@ -2,7 +2,8 @@
 # The usage screen of the Linux build in an X window, on private Xvfb servers of 24 and 16 bits
 # and without a window manager: a 400 by 80 window titled and classed "drivenudge" that shows
 # exactly the golden picture; a letter, F1, Escape or Return ends the program with exit code 0,
-# Shift, Ctrl or Alt alone do not; a window manager's close (WM_DELETE_WINDOW) ends it with 0.
+# Shift, Ctrl or Alt alone do not; a window manager's close (WM_DELETE_WINDOW) ends it with 0, and
+# so does the end of the X session (the server killed under the open window).
 # ZERED=null opens no window and waits; the wake cycle opens none either.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
@@ -107,3 +108,10 @@ ZERED=null no_window_while_running
 e2e_drive q
 no_window_while_running q
 echo "help switches and ZERED=x11 open the window; ZERED=null and the wake cycle open none"
+
+# The session ends under the open window: the program ends as on a close, not by an abort.
+open_window
+kill "$XVFB_PID"
+wait "$XVFB_PID" 2>/dev/null || true
+e2e_wait_exit 10
+echo "the X server ending under the window ends the program with 0"

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "gfx/console/key_buffer.h"
+#include "gfx/console/key_tables.h"
 #include "gfx/console/key_test_support.h"
 #include "gfx/core/test_screen.h"
 #include "gfx/window/code_page_437.h"
@@ -97,6 +99,138 @@ TEST(WindowRequests, CloseGivesTheCloseKeyAndEventActivationForgetsHeldInput) {
     EXPECT_EQ(screen->key_state[30], 0);
     EXPECT_EQ(screen.dirty_lines(), 4);
     EXPECT_TRUE(take_events().empty()) << "the focus event is the caller's";
+}
+
+TEST(KeyMessages, ExtendedCodesOfPressesGoToTheKeyBufferAndAltF10AndCloseEndTheMessage) {
+    test::TestScreen screen({.width = 8, .height = 4});
+    while (take_key() != 0) {
+    }
+    const auto keys = [] {
+        std::vector<std::int32_t> codes;
+        while (key_waiting())
+            codes.push_back(take_key());
+        return codes;
+    };
+    struct Case {
+        std::int32_t type;
+        std::uint32_t virtual_key;
+        std::int32_t code;
+        int repeat;
+        std::vector<std::int32_t> buffered;
+        Event event;
+        bool goes_on;
+    };
+    const Case cases[] = {
+        // Characters stay out of the key buffer (the character message brings them).
+        {EVENT_KEY_PRESSED, 'A', 'a', 1, {}, {EVENT_KEY_PRESSED, 30, 'a', 0, 0}, true},
+        {EVENT_KEY_REPEATED, 'A', 255, 2, {}, {EVENT_KEY_REPEATED, 30, 255, 0, 0}, true},
+        {EVENT_KEY_PRESSED, vk::left, 0x4BFF, 3, {0x4BFF, 0x4BFF, 0x4BFF},
+         {EVENT_KEY_PRESSED, 75, 0, 0, 0}, true},
+        {EVENT_KEY_REPEATED, vk::left, 256, 1, {256}, {EVENT_KEY_REPEATED, 75, 0, 0, 0}, true},
+        {EVENT_KEY_RELEASED, vk::left, 0x4BFF, 1, {}, {EVENT_KEY_RELEASED, 75, 0, 0, 0}, true},
+        {EVENT_KEY_PRESSED, 0x13, -1, 1, {}, {EVENT_KEY_PRESSED, 0, 0, 0, 0}, true}, // Pause
+        {EVENT_KEY_PRESSED, vk::menu, -1, 1, {}, {EVENT_KEY_PRESSED, 56, 0, 0, 0}, false},
+        {EVENT_KEY_PRESSED, vk::f10, 0x44FF, 1, {0x44FF}, {EVENT_KEY_PRESSED, 68, 0, 0, 0},
+         false},
+        {EVENT_KEY_PRESSED, vk::f1 + 3u, close_window_key, 1, {close_window_key},
+         {EVENT_KEY_PRESSED, 62, 0, 0, 0}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("virtual key " + std::to_string(c.virtual_key) + " code " +
+                     std::to_string(c.code));
+        Event event{};
+        EXPECT_EQ(key_message_event(c.type, c.virtual_key, c.code, c.repeat, event), c.goes_on);
+        EXPECT_EQ(keys(), c.buffered);
+        EXPECT_EQ((std::vector{event.type, event.field1, event.field2}),
+                  (std::vector{c.event.type, c.event.field1, c.event.field2}));
+    }
+    EXPECT_TRUE(take_events().empty()) << "posting the event is the caller's";
+}
+
+std::vector<std::int32_t> event_types() {
+    std::vector<std::int32_t> types;
+    for (const Event& event : take_events())
+        types.push_back(event.type);
+    return types;
+}
+
+// The pointer's entering is reported once, in an active window; its leaving only after that.
+TEST(PointerTracking, EnterOnceWhileActiveLeaveOnlyAfterAnEnter) {
+    test::TestScreen screen({.width = 8, .height = 4});
+    take_events();
+    int tracking = 0;
+    Event event{};
+    EXPECT_FALSE(mouse_enter_check(tracking, false, event)) << "inactive";
+    EXPECT_EQ(event.type, 0);
+    EXPECT_FALSE(report_mouse_left(tracking));
+    EXPECT_TRUE(mouse_enter_check(tracking, true, event));
+    EXPECT_EQ(event.type, EVENT_MOUSE_ENTERED);
+    event = Event{};
+    EXPECT_FALSE(mouse_enter_check(tracking, true, event)) << "already reported";
+    EXPECT_EQ(event.type, 0);
+    EXPECT_TRUE(event_types().empty()) << "the enter event is the caller's to post";
+    EXPECT_TRUE(report_mouse_left(tracking));
+    EXPECT_EQ(tracking, 0);
+    EXPECT_EQ(event_types(), std::vector<std::int32_t>{EVENT_MOUSE_LEFT});
+}
+
+// Activation as every platform runs it: the events in order and what the platform follows up.
+TEST(Activation, EventsInOrderAndWhatThePlatformFollowsUp) {
+    test::TestScreen screen({.width = 8, .height = 4});
+    struct Case {
+        const char* what;
+        bool active, focus_event, inside;
+        int tracking_before;
+        std::vector<std::int32_t> events;
+        int tracking_after;
+        bool left, entered;
+    };
+    const Case cases[] = {
+        {"lost while tracked", false, true, true, 1, {EVENT_MOUSE_LEFT, EVENT_FOCUS_LOST}, 0,
+         true, false},
+        {"lost, pointer elsewhere", false, true, false, 0, {EVENT_FOCUS_LOST}, 0, false, false},
+        {"gained under the pointer", true, true, true, 0,
+         {EVENT_FOCUS_GAINED, EVENT_MOUSE_ENTERED}, 1, false, true},
+        {"gained, pointer elsewhere", true, true, false, 0, {EVENT_FOCUS_GAINED}, 0, false,
+         false},
+        {"gained, entering known", true, true, true, 1, {EVENT_FOCUS_GAINED}, 1, false, false},
+        {"no focus event (minimised)", false, false, false, 0, {}, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        take_events();
+        screen->key_state[30] = 1;
+        screen.clear_dirty();
+        int buttons = BUTTON_LEFT;
+        int tracking = c.tracking_before;
+        const ActivationOutcome outcome =
+            activation_sequence(c.active, c.focus_event, c.inside, buttons, tracking);
+        EXPECT_EQ(event_types(), c.events);
+        EXPECT_EQ(tracking, c.tracking_after);
+        EXPECT_EQ(outcome.left, c.left);
+        EXPECT_EQ(outcome.entered, c.entered);
+        EXPECT_EQ(buttons, 0);
+        EXPECT_EQ(screen->key_state[30], 0);
+        EXPECT_EQ(screen.dirty_lines(), 4);
+    }
+}
+
+// Alt+Enter: the leave event first where the pointer was tracked, nothing more where switching
+// is disabled; after the switch every line is presented again and the window counts as active.
+TEST(FullScreenToggle, LeaveFirstNothingWithoutTheSwitchAfterwardsActiveAndRedrawn) {
+    test::TestScreen screen({.width = 8, .height = 4});
+    take_events();
+    EXPECT_FALSE(full_screen_toggle_begins(1, MODE_NO_SWITCH));
+    EXPECT_EQ(event_types(), std::vector<std::int32_t>{EVENT_MOUSE_LEFT});
+    EXPECT_TRUE(full_screen_toggle_begins(0, MODE_FULLSCREEN));
+    EXPECT_TRUE(event_types().empty());
+    screen.clear_dirty();
+    int active = 0, tracking = 1;
+    full_screen_toggle_ends(active, tracking);
+    EXPECT_EQ(active, 1);
+    EXPECT_EQ(tracking, 0);
+    EXPECT_EQ(screen.dirty_lines(), 4);
+    EXPECT_TRUE(event_types().empty());
 }
 
 TEST(CodePage437, EveryCharacterOfTheUpperHalfFindsItsByte) {

@@ -12,6 +12,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -87,6 +88,20 @@ class X11Test : public ::testing::Test {
         if (!screen || !screen->driver || std::strcmp(screen->driver->name, "X11") != 0)
             return false;
         window_ = x11_window_id();
+        // A window manager gives the new window the keyboard in its own time, or not at all
+        // (openbox's focus-stealing prevention at times): then the user clicks it.
+        const auto focused = [&] {
+            ::Window focus = 0;
+            int revert = 0;
+            XGetInputFocus(display_, &focus, &revert);
+            return focus == window_;
+        };
+        eventually([&] { return attributes().map_state == IsViewable; });
+        if (!eventually(focused) && !fake_window_manager_ &&
+            attributes().map_state == IsViewable) {
+            XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+            eventually(focused);
+        }
         // The first passes present the cleared page; events of the opening are of no interest.
         const unsigned long start = x11_pass_count();
         eventually([&] { return x11_pass_count() > start + 2; });
@@ -117,6 +132,9 @@ class X11Test : public ::testing::Test {
         return a;
     }
 
+    // What pixel() answers for a pixel that is not opaque.
+    static constexpr std::uint32_t see_through = 0xA0000000;
+
     // The pixel at x, y of the window, as 0x00RRGGBB with each channel widened to 8 bits.
     std::uint32_t pixel(int x, int y) {
         XImage* image = XGetImage(display_, window_, x, y, 1, 1, AllPlanes, ZPixmap);
@@ -139,8 +157,14 @@ class X11Test : public ::testing::Test {
         };
         const std::uint32_t rgb = channel(image->red_mask) << 16 | channel(image->green_mask) << 8 |
                                   channel(image->blue_mask);
+        // The bits of a 32-bit visual's pixel beyond its channels are its alpha, which a compositor
+        // honours: all set, or the desktop shows through.
+        const unsigned long alpha =
+            image->depth == 32 ? 0xFFFFFFFFul & ~(image->red_mask | image->green_mask | image->blue_mask)
+                               : 0;
+        const bool opaque = (value & alpha) == alpha;
         XDestroyImage(image);
-        return rgb;
+        return opaque ? rgb : see_through;
     }
 
     // The colour the window's visual shows for 0x00RRGGBB.
@@ -192,12 +216,15 @@ class X11Test : public ::testing::Test {
 
     Display* display_ = nullptr;
     ::Window window_ = 0;
+    bool fake_window_manager_ = false; // the test plays one: the focus is left alone
     std::vector<Event> seen_;
 };
 
 using X11Present = X11Test;
 using X11Input = X11Test;
 using X11Window = X11Test;
+// Tests that play a window manager themselves: for a display without a real one.
+using X11FakeWindowManager = X11Test;
 
 TEST_F(X11Present, DrawnLinesOfEachDepthReachTheWindow) {
     // 8 bits through the palette, 16 bits 5-6-5, 32 bits as they are; a width that is not a
@@ -210,12 +237,17 @@ TEST_F(X11Present, DrawnLinesOfEachDepthReachTheWindow) {
             EXPECT_EQ(attributes().height, 80);
             EXPECT_EQ(attributes().visual->c_class, TrueColor);
             Visual* default_visual = DefaultVisual(display_, DefaultScreen(display_));
-            if (default_visual->c_class == TrueColor) {
+            if (default_visual->c_class == TrueColor &&
+                DefaultDepth(display_, DefaultScreen(display_)) <= 24) {
                 EXPECT_EQ(attributes().visual, default_visual) << "the server's own visual";
             }
             int opcode, event, error;
+            // Run where the server cannot attach our memory (DN_X11_NO_ATTACH), the image goes
+            // through the connection although the server offers shared memory.
+            const bool attachable = std::getenv("DN_X11_NO_ATTACH") == nullptr;
             EXPECT_EQ(x11_uses_shared_memory(),
-                      XQueryExtension(display_, "MIT-SHM", &opcode, &event, &error) == True)
+                      attachable &&
+                          XQueryExtension(display_, "MIT-SHM", &opcode, &event, &error) == True)
                 << "shared memory wherever the server offers it";
             const ScreenState& screen = *current_screen();
             std::uint32_t value, rgb;
@@ -469,6 +501,71 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
     EXPECT_FALSE(has_event(seen_, EVENT_MOUSE_MOVED, 0));
 }
 
+// Double clicks as Windows tells them: the same button again within the double-click time and
+// within 2 pixels each way (SM_CXDOUBLECLK x SM_CYDOUBLECLK, 4 x 4), also across the wrap of the
+// server's 32-bit millisecond clock. The presses are sent with the times and places of each case.
+TEST_F(X11Input, DoubleClicksByTimeAndDistanceAcrossTheClocksWrap) {
+    ASSERT_TRUE(open(400, 80, 8));
+    struct Case {
+        const char* what;
+        unsigned long first, second; // times
+        int dx, dy;
+        bool double_click;
+    };
+    const Case cases[] = {
+        {"at once, in place", 1000, 1000, 0, 0, true},
+        {"in time, 2 pixels off each way", 1000, 1500, 2, -2, true},
+        {"too late", 1000, 1501, 0, 0, false},
+        {"3 pixels to the side", 1000, 1100, 3, 0, false},
+        {"3 pixels up", 1000, 1100, 0, -3, false},
+        {"across the clock's wrap", 0xFFFFFF00ul, 0x10ul, 0, 0, true},
+        {"a clock gone back", 2000, 1000, 0, 0, false},
+    };
+    const auto send = [&](unsigned number, int type, unsigned long time, int x, int y) {
+        XEvent event{};
+        event.xbutton.type = type;
+        event.xbutton.window = window_;
+        event.xbutton.root = DefaultRootWindow(display_);
+        event.xbutton.time = time;
+        event.xbutton.x = x;
+        event.xbutton.y = y;
+        event.xbutton.x_root = x;
+        event.xbutton.y_root = y;
+        event.xbutton.button = number;
+        event.xbutton.same_screen = True;
+        XSendEvent(display_, window_, False,
+                   type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &event);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        forget_events();
+        send(3, ButtonPress, c.first, 10, 10); // another button: no double click from before
+        send(3, ButtonRelease, c.first, 10, 10);
+        send(1, ButtonPress, c.first, 100, 40);
+        send(1, ButtonRelease, c.first, 100, 40);
+        send(1, ButtonPress, c.second, 100 + c.dx, 40 + c.dy);
+        send(1, ButtonRelease, c.second, 100 + c.dx, 40 + c.dy);
+        XFlush(display_);
+        ASSERT_TRUE(event_comes(EVENT_BUTTON_RELEASED, 1));
+        eventually([&] {
+            int releases = 0;
+            for (const Event& event : take_events())
+                seen_.push_back(event);
+            for (const Event& event : seen_)
+                releases += event.type == EVENT_BUTTON_RELEASED && event.field1 == 1;
+            return releases == 2;
+        });
+        std::vector<std::int32_t> presses;
+        for (const Event& event : seen_)
+            if (event.field1 == 1 &&
+                (event.type == EVENT_BUTTON_PRESSED || event.type == EVENT_BUTTON_DOUBLE_CLICKED))
+                presses.push_back(event.type);
+        EXPECT_EQ(presses, (std::vector<std::int32_t>{EVENT_BUTTON_PRESSED,
+                                                      c.double_click ? EVENT_BUTTON_DOUBLE_CLICKED
+                                                                     : EVENT_BUTTON_PRESSED}));
+    }
+}
+
 TEST_F(X11Input, ThePointerIsPlacedKeptInsideTheWindowAndHidden) {
     ASSERT_TRUE(open(400, 80, 8));
     const auto pointer_in_window = [&] {
@@ -535,7 +632,17 @@ TEST_F(X11Input, FocusIsActivationAndThePointerEntering) {
     key(XK_Shift_L, true);
     ASSERT_TRUE(eventually([] { return key_down(42) != 0; }));
     pointer_to(-20, -20);
-    XSetInputFocus(display_, PointerRoot, RevertToPointerRoot, CurrentTime);
+    // Another window takes the keyboard, as another program's would (a window manager takes
+    // the focus back from the root window).
+    const ::Window other = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 50,
+                                               50, 0, 0, 0);
+    XMapWindow(display_, other);
+    ASSERT_TRUE(eventually([&] {
+        XWindowAttributes a{};
+        XGetWindowAttributes(display_, other, &a);
+        return a.map_state == IsViewable;
+    }));
+    XSetInputFocus(display_, other, RevertToPointerRoot, CurrentTime);
     XFlush(display_);
     EXPECT_TRUE(event_comes(EVENT_FOCUS_LOST, 0));
     key(XK_Shift_L, false);
@@ -556,6 +663,7 @@ TEST_F(X11Input, FocusIsActivationAndThePointerEntering) {
     EXPECT_EQ(take_key(), 'a') << "not 'A': Shift was let go";
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(key_down(42), 0);
+    XDestroyWindow(display_, other);
 }
 
 TEST_F(X11Window, TheWindowManagersCloseGivesTheCloseKeyAndTheWindowStays) {
@@ -641,7 +749,7 @@ TEST_F(X11Window, AFramelessWindowAsksTheWindowManagerForNoDecorations) {
     XFree(data);
 }
 
-TEST_F(X11Window, WithAWindowManagerFullScreenIsAskedOfIt) {
+TEST_F(X11FakeWindowManager, FullScreenIsAskedOfIt) {
     ASSERT_TRUE(open(400, 80, 32));
     // The test plays the window manager: it says so on the root window and takes the requests.
     const ::Window root = DefaultRootWindow(display_);
@@ -676,18 +784,95 @@ TEST_F(X11Window, WithAWindowManagerFullScreenIsAskedOfIt) {
     EXPECT_EQ(attributes().width, 400) << "the window manager decides the size";
 }
 
+// A window manager gives a new window the keyboard as it sees fit; the driver gives it only
+// where there is none.
+TEST_F(X11FakeWindowManager, TheKeyboardIsLeftToIt) {
+    const ::Window root = DefaultRootWindow(display_);
+    const Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
+    fake_window_manager_ = true;
+    for (const bool manager : {true, false}) {
+        SCOPED_TRACE(manager ? "with a window manager" : "without one");
+        if (manager) {
+            const long supporting = static_cast<long>(root);
+            XChangeProperty(display_, root, check, XA_WINDOW, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&supporting), 1);
+        }
+        XSetInputFocus(display_, PointerRoot, RevertToPointerRoot, CurrentTime);
+        XSync(display_, False);
+        ASSERT_TRUE(open(200, 50, 8));
+        ::Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display_, &focus, &revert);
+        EXPECT_EQ(focus == window_, !manager);
+        screen_exit_handler();
+        XDeleteProperty(display_, root, check);
+        XSync(display_, False);
+    }
+}
+
+// The driver catches the X errors of its MIT-SHM attach, and only those: the program's own
+// handler is in place again once the screen is open.
+TEST_F(X11Window, TheProgramsXErrorHandlerStaysItsOwn) {
+    const XErrorHandler mine = [](Display*, XErrorEvent*) { return 0; };
+    const XErrorHandler before = XSetErrorHandler(mine);
+    const bool opened = open(200, 50, 32);
+    EXPECT_EQ(XSetErrorHandler(before), mine);
+    EXPECT_TRUE(opened);
+}
+
+// Slots called from another thread of the program while screens open and close: the wake-up of
+// the driver thread never reaches a descriptor that the close gave back (the thread sanitizer
+// sees the race where it could).
+TEST_F(X11Window, SlotsFromAnotherThreadWhileScreensClose) {
+    std::atomic<bool> stop{false};
+    std::thread other([&stop] {
+        while (!stop.load())
+            x11_driver.set_palette(0, 0, 0, 0);
+    });
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(screen_open_sized(64, 32, 8, 1, 0, 0), 0);
+        screen_exit_handler();
+    }
+    stop.store(true);
+    other.join();
+}
+
 TEST_F(X11Window, TitlePositionAndDisplaySizes) {
     ASSERT_TRUE(open(400, 80, 8));
     const int screen_width = DisplayWidth(display_, DefaultScreen(display_));
     const int screen_height = DisplayHeight(display_, DefaultScreen(display_));
-    const std::int32_t position = current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN);
-    EXPECT_EQ(position & 0xFFFF, (screen_width - 400) / 2) << "centred";
-    EXPECT_EQ(position >> 16, (screen_height - 80) / 2);
+    // The position is the outer corner of the window as the desktop shows it: its frame's under
+    // a window manager, which frames and places it in its own time; centred without one.
+    const auto outer_corner = [&] {
+        ::Window outer = window_, root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        while (XQueryTree(display_, outer, &root, &parent, &children, &count) && parent != root) {
+            if (children) XFree(children);
+            outer = parent;
+        }
+        if (children) XFree(children);
+        XWindowAttributes a{};
+        XGetWindowAttributes(display_, outer, &a);
+        return static_cast<std::int32_t>(a.y << 16 | a.x);
+    };
+    std::int32_t position = 0, corner = 0;
+    EXPECT_TRUE(eventually([&] {
+        std::this_thread::sleep_for(20ms);
+        position = current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN);
+        corner = outer_corner();
+        return position == corner;
+    })) << "at " << (position & 0xFFFF) << "," << (position >> 16) << ", the frame at "
+        << (corner & 0xFFFF) << "," << (corner >> 16);
+    if (!std::getenv("DN_XVFB_WM")) {
+        EXPECT_EQ(position, (screen_height - 80) / 2 << 16 | (screen_width - 400) / 2)
+            << "centred";
+    }
 
     current_screen()->driver->set_window_pos(31, 41);
     EXPECT_TRUE(eventually([] {
         return current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN) == (41 << 16 | 31);
     }));
+    EXPECT_TRUE(eventually([&] { return outer_corner() == (41 << 16 | 31); }));
 
     // A fixed size: the window manager offers no resizing.
     XSizeHints hints{};
@@ -762,6 +947,26 @@ TEST(X11Driver, OpenGLAndShapedScreensAreNotItsToShow) {
         EXPECT_EQ(current_screen(), nullptr);
         EXPECT_EQ(x11_window_id(), 0u);
         screen_exit_handler();
+    }
+}
+
+// A server whose visuals the driver cannot draw in (an 8-bit PseudoColor screen has only 8-bit
+// ones) gets no window: the screen does not open, and nothing is left behind.
+TEST(X11Driver, AScreenOpensWhereTheServerHasATrueColorVisualOfItsDepths) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) GTEST_SKIP() << "no X display";
+    bool drawable = false;
+    for (const int depth : {15, 16, 24, 32}) {
+        XVisualInfo info{};
+        drawable = drawable || XMatchVisualInfo(display, DefaultScreen(display), depth, TrueColor,
+                                                &info);
+    }
+    XCloseDisplay(display);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(screen_open_sized(64, 32, 32, 1, 0, 0) == 0, drawable);
+        EXPECT_EQ(x11_window_id() != 0, drawable);
+        screen_exit_handler();
+        EXPECT_EQ(x11_window_id(), 0u);
     }
 }
 
