@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Start-up time of the Linux build's usage window on a private Xvfb, beside bench/x11/minimal_window
-# (an Xlib program that maps a 400 by 80 window and draws one line with XDrawString); the driver's
+# (an Xlib program that maps a 400 by 80 window and puts the same picture into it with XPutImage
+# right after the map); the driver's
 # pass period; and what the open window costs while it waits: processor time and wake-ups per
 # second, its own and the X server's.
 #   bench/x11_startup.sh [ROUNDS] [BUILD]    (defaults: 9, build/native; DEPTH=16 for a 16-bit
 #                                             server, PROGRAM=path for another drivenudge)
 # Start-up is timed by bench/x11/time_to_map: from just before the fork until the window's
-# MapNotify, and for drivenudge also until the window's contents equal the golden picture. The
-# contenders alternate, after one warm-up run of each.
+# MapNotify, and until the window's contents equal the golden picture (the usage window's, which
+# the minimal program is given to draw). The contenders alternate, after one warm-up run of each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-9}
@@ -35,15 +36,10 @@ timer=$build/bench/x11/time_to_map
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 found() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
 
-# run_one TITLE PROGRAM [--picture]: prints "mapped_ms shown_ms" and ends the program.
+# run_one TITLE PROGRAM [ARGUMENT]: prints "mapped_ms shown_ms" and ends the program.
 run_one() {
     local result pid
-    if [ "${3:-}" = --picture ]; then
-        result=$("$timer" --picture "$golden" "$1" "$2")
-    else
-        result=$("$timer" "$1" "$2")
-        result="${result% *} $result"
-    fi
+    result=$("$timer" --picture "$golden" "$1" "$2" ${3:+"$3"})
     pid=${result##* }
     kill "$pid"
     # The timer has ended, so the program is reaped by init: wait until it is gone or a zombie.
@@ -57,21 +53,27 @@ run_one() {
 
 : >"$work/ours"
 : >"$work/minimal"
-run_one drivenudge "$program" --picture >/dev/null # the first runs bring the files into the cache
-run_one minimal "$minimal" >/dev/null
+run_one drivenudge "$program" >/dev/null # the first runs bring the files into the cache
+run_one minimal "$minimal" "$golden" >/dev/null
 for _ in $(seq "$rounds"); do
-    run_one drivenudge "$program" --picture >>"$work/ours"
-    run_one minimal "$minimal" >>"$work/minimal"
+    run_one drivenudge "$program" >>"$work/ours"
+    run_one minimal "$minimal" "$golden" >>"$work/minimal"
 done
-ours_mapped=$(cut -d' ' -f1 "$work/ours" | median)
-ours_shown=$(cut -d' ' -f2 "$work/ours" | median)
-minimal_mapped=$(cut -d' ' -f1 "$work/minimal" | median)
-echo "Xvfb 1024x768x$depth, $rounds rounds; mapped, ms: drivenudge" \
-    "$(cut -d' ' -f1 "$work/ours" | sort -n | tr '\n' ' ')| minimal" \
-    "$(cut -d' ' -f1 "$work/minimal" | sort -n | tr '\n' ' ')"
-echo "start to window mapped, medians: drivenudge $ours_mapped ms, minimal $minimal_mapped ms," \
-    "ratio $(awk -v a="$ours_mapped" -v b="$minimal_mapped" 'BEGIN {printf "%.2f", a / b}')"
-echo "start to the golden picture on screen: drivenudge $ours_shown ms (median)"
+# figure COLUMN NAME: "median (quartiles q1-q3)" of one column of a contender's runs.
+figure() {
+    cut -d' ' -f"$1" "$work/$2" | sort -n | awk '{v[NR] = $1}
+        END {printf "%.2f ms (quartiles %.2f-%.2f)", v[int((NR + 1) / 2)],
+             v[int((NR + 3) / 4)], v[int((3 * NR + 3) / 4)]}'
+}
+ratio() { # COLUMN
+    awk -v a="$(cut -d' ' -f"$1" "$work/ours" | median)" \
+        -v b="$(cut -d' ' -f"$1" "$work/minimal" | median)" 'BEGIN {printf "%.2f", a / b}'
+}
+echo "Xvfb 1024x768x$depth, $rounds rounds each, alternating; start to the picture, ms:"
+echo "  drivenudge $(cut -d' ' -f2 "$work/ours" | sort -n | tr '\n' ' ')"
+echo "  minimal    $(cut -d' ' -f2 "$work/minimal" | sort -n | tr '\n' ' ')"
+echo "start to window mapped: drivenudge $(figure 1 ours), minimal $(figure 1 minimal), ratio $(ratio 1)"
+echo "start to the picture:   drivenudge $(figure 2 ours), minimal $(figure 2 minimal), ratio $(ratio 2)"
 
 # The pass period, timed inside a process that opens the same screen on the X11 driver.
 "$build/bench/x11/pass_period" 300 5
