@@ -17,7 +17,7 @@ namespace {
 
 std::atomic<int> copy_pixel_size{1};
 std::atomic<bool> plain_forced{false};
-std::atomic<int> level_limit{vector_level_avx2};
+std::atomic<int> level_limit{vector_level_highest};
 
 bool processor_has_mmx() {
 #if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
@@ -32,8 +32,11 @@ bool processor_has_mmx() {
 
 int processor_vector_level() {
 #if defined(__SSE2__) && defined(__GNUC__)
-    // Also asks whether the system saves the AVX registers (OSXSAVE and XCR0), as AVX2 needs.
+    // Also asks whether the system saves the AVX and AVX-512 registers (OSXSAVE and XCR0).
     __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi"))
+        return vector_level_avx512;
     if (__builtin_cpu_supports("avx2")) return vector_level_avx2;
     if (__builtin_cpu_supports("ssse3")) return vector_level_ssse3;
 #endif

@@ -41,11 +41,15 @@ void force_plain_routines(bool plain);
 inline constexpr int vector_level_sse2 = 0;
 inline constexpr int vector_level_ssse3 = 1;
 inline constexpr int vector_level_avx2 = 2;
-// The highest level the processor has (SSE2 is part of every x86-64 processor), asked once.
+// AVX-512 with byte and word lanes and byte permutes (F, BW, VL and VBMI together).
+inline constexpr int vector_level_avx512 = 3;
+inline constexpr int vector_level_highest = vector_level_avx512;
+// The highest level the processor and the system have (SSE2 is part of every x86-64 processor),
+// asked once.
 int vector_level_detected();
 // The level the vector code uses: the detected one, capped by limit_vector_level.
 int vector_level();
-// Test and benchmark seam: caps vector_level at level (vector_level_avx2 lifts the cap).
+// Test and benchmark seam: caps vector_level at level (vector_level_highest lifts the cap).
 void limit_vector_level(int level);
 
 // --- The variants, for the primitives, the tests and the benchmarks ------------------------

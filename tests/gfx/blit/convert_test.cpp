@@ -316,11 +316,12 @@ class ConvertAtLevel : public testing::TestWithParam<int> {
         }
         limit_vector_level(GetParam());
     }
-    void TearDown() override { limit_vector_level(vector_level_avx2); }
+    void TearDown() override { limit_vector_level(vector_level_highest); }
 };
 
 INSTANTIATE_TEST_SUITE_P(Levels, ConvertAtLevel,
-                         testing::Values(vector_level_sse2, vector_level_ssse3, vector_level_avx2));
+                         testing::Values(vector_level_sse2, vector_level_ssse3, vector_level_avx2,
+                                         vector_level_avx512));
 
 TEST_P(ConvertAtLevel, VectorMembersMatchPlainMembers) {
     std::mt19937 random(1234);

@@ -60,7 +60,7 @@ class BlockOpsAtLevel : public testing::TestWithParam<int> {
             GTEST_SKIP() << "the processor lacks vector level " << GetParam();
         limit_vector_level(GetParam());
     }
-    void TearDown() override { limit_vector_level(vector_level_avx2); }
+    void TearDown() override { limit_vector_level(vector_level_highest); }
 };
 
 INSTANTIATE_TEST_SUITE_P(Levels, BlockOpsAtLevel,
