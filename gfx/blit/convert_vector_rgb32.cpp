@@ -43,7 +43,8 @@ template <int Depth, bool Swap> struct Pack16 {
                               _mm256_set1_epi32(static_cast<int>(weights)));
         const __m256i green = _mm256_srli_epi32(
             _mm256_and_si256(p, _mm256_set1_epi32(static_cast<int>(green_mask))), green_shift);
-        return _mm256_srai_epi32(_mm256_slli_epi32(_mm256_or_si256(outer, green), 13), 16);
+        // Moved down only: the values stay below 0x10000, which the unsigned pack of AVX2 keeps.
+        return _mm256_srli_epi32(_mm256_or_si256(outer, green), 3);
     }
 };
 
@@ -71,7 +72,7 @@ struct Rgb32To16KernelAvx2 : KernelShape<4, 2, rgb32_line<Depth, Swap>> {
         return Pack16<Depth, Swap>::lanes(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
     }
     [[gnu::target("avx2")]] static void step(std::uint8_t* out, const std::uint8_t* in) {
-        const __m256i packed = _mm256_packs_epi32(lanes(in), lanes(in + 32));
+        const __m256i packed = _mm256_packus_epi32(lanes(in), lanes(in + 32));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
                             _mm256_permute4x64_epi64(packed, 0xD8));
     }
@@ -135,30 +136,35 @@ struct Rgb32SwapKernelSsse3 : KernelShape<4, 4, rgb32_line<32, true>> {
     }
 };
 
+template <int Depth, bool Swap> void run_32_to_16(void* destination, std::int32_t pitch) {
+    run_vector<Rgb32To16Kernel<Depth, Swap>, Rgb32To16Kernel<Depth, Swap>,
+               Rgb32To16KernelAvx2<Depth, Swap>>(destination, pitch);
+}
+
+template <bool Swap> void run_32_to_24(void* destination, std::int32_t pitch) {
+    run_vector<Rgb32To24Kernel<Swap>, Rgb32To24KernelSsse3<Swap>, Rgb32To24KernelAvx2<Swap>>(
+        destination, pitch);
+}
+
 } // namespace
 
 void convert_32_to_15_rl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To16Kernel<15, true>, Rgb32To16Kernel<15, true>, Rgb32To16KernelAvx2<15, true>>(
-        d, p);
+    run_32_to_16<15, true>(d, p);
 }
 void convert_32_to_16_rl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To16Kernel<16, true>, Rgb32To16Kernel<16, true>, Rgb32To16KernelAvx2<16, true>>(
-        d, p);
+    run_32_to_16<16, true>(d, p);
 }
 void convert_32_to_15_bl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To16Kernel<15, false>, Rgb32To16Kernel<15, false>,
-               Rgb32To16KernelAvx2<15, false>>(d, p);
+    run_32_to_16<15, false>(d, p);
 }
 void convert_32_to_16_bl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To16Kernel<16, false>, Rgb32To16Kernel<16, false>,
-               Rgb32To16KernelAvx2<16, false>>(d, p);
+    run_32_to_16<16, false>(d, p);
 }
 void convert_32_to_24_rl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To24Kernel<true>, Rgb32To24KernelSsse3<true>, Rgb32To24KernelAvx2<true>>(d, p);
+    run_32_to_24<true>(d, p);
 }
 void convert_32_to_24_bl_mmx(void* d, std::int32_t p) {
-    run_vector<Rgb32To24Kernel<false>, Rgb32To24KernelSsse3<false>, Rgb32To24KernelAvx2<false>>(d,
-                                                                                          p);
+    run_32_to_24<false>(d, p);
 }
 void convert_32_to_32_rl_mmx(void* d, std::int32_t p) {
     run_vector<Rgb32SwapKernel, Rgb32SwapKernelSsse3>(d, p);

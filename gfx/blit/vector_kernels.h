@@ -54,6 +54,9 @@ inline __m128i splat16(std::uint32_t v) {
 [[gnu::target(ZERED_TARGET_AVX512)]] inline void store512(std::uint8_t* p, const __m512i& v) {
     _mm512_storeu_si512(p, v);
 }
+[[gnu::target(ZERED_TARGET_AVX512)]] inline __m512i splat16x4(std::uint32_t v) {
+    return _mm512_set1_epi16(static_cast<short>(v));
+}
 
 // Byte permute of v by indices (vpermb). The zero-masking form with every lane kept is the same
 // instruction; the plain intrinsic of GCC 12 trips its own uninitialised-value warning.
@@ -226,33 +229,42 @@ template <bool Swap>
     store128(out + 32, _mm256_castsi256_si128(rest));
 }
 
-// AVX-512: sixteen 32-bit colours to 48 contiguous bytes by one byte permute; swap reverses the
-// channel order on the way.
+// AVX-512: sixty-four 32-bit colours, sixteen in each of a, b, c, d, to 192 contiguous bytes.
+// Output vector v takes its bytes from inputs v and v + 1 by one two-source byte permute; swap
+// reverses the channel order on the way.
 struct PermuteMask {
     alignas(64) std::uint8_t bytes[64];
 };
 
-constexpr PermuteMask pack_24_permute(bool swap) {
+constexpr PermuteMask pack_24_permute(int out_vector, bool swap) {
     PermuteMask mask{};
     for (int j = 0; j < 64; ++j) {
-        const int pixel = j / 3;
-        const int channel = swap ? 2 - j % 3 : j % 3;
-        mask.bytes[j] = static_cast<std::uint8_t>(j < 48 ? 4 * pixel + channel : 0);
+        const int k = 64 * out_vector + j;
+        const int pixel = k / 3;
+        const int channel = swap ? 2 - k % 3 : k % 3;
+        const int source = pixel / 16 - out_vector; // 0: the first input, 1: the second
+        mask.bytes[j] = static_cast<std::uint8_t>(64 * source + 4 * (pixel % 16) + channel);
     }
     return mask;
 }
 
 template <bool Swap> struct Pack24Permute {
-    static constexpr PermuteMask mask = pack_24_permute(Swap);
+    static constexpr PermuteMask masks[3] = {pack_24_permute(0, Swap), pack_24_permute(1, Swap),
+                                             pack_24_permute(2, Swap)};
 };
 
+[[gnu::target(ZERED_TARGET_AVX512)]] inline __m512i load_mask(const PermuteMask& mask) {
+    return _mm512_load_si512(reinterpret_cast<const __m512i*>(mask.bytes));
+}
+
 template <bool Swap>
-[[gnu::target(ZERED_TARGET_AVX512)]] inline void permute_store_48(std::uint8_t* out,
-                                                                  const __m512i& colours) {
-    const __m512i packed = permute_bytes(
-        _mm512_load_si512(reinterpret_cast<const __m512i*>(Pack24Permute<Swap>::mask.bytes)),
-        colours);
-    _mm512_mask_storeu_epi8(out, 0xFFFFFFFFFFFFull, packed);
+[[gnu::target(ZERED_TARGET_AVX512)]] inline void
+permute_store_192(std::uint8_t* out, const __m512i& a, const __m512i& b, const __m512i& c,
+                  const __m512i& d) {
+    const PermuteMask* m = Pack24Permute<Swap>::masks;
+    store512(out, _mm512_permutex2var_epi8(a, load_mask(m[0]), b));
+    store512(out + 64, _mm512_permutex2var_epi8(b, load_mask(m[1]), c));
+    store512(out + 128, _mm512_permutex2var_epi8(c, load_mask(m[2]), d));
 }
 
 } // namespace zered::vec
