@@ -2,7 +2,7 @@
 // each line is then looked up in one of three ways, the fastest the processor and the frame allow:
 // - byte permutes over the palette's planes, 64 pixels a step (AVX-512 VBMI);
 // - the two-pixel table, one load for two pixels, where it is ready for this palette or the dirty
-//   pixels pay for building it;
+//   pixels of a palette kept since the last conversion pay for building it;
 // - one load per pixel from the 256-entry table, eight indices fetched at a time. Storing each
 //   pixel on its own beats assembling wider words: the loads and stores then overlap.
 #include <algorithm>
@@ -87,7 +87,7 @@ void run_palette(void* destination, std::int32_t destination_pitch) {
         line = permute_palette_line(Depth);
     } else {
         input.pairs = lease.pairs(false);
-        if (input.pairs == nullptr && pair_table_pays(Depth, dirty_pixels(*screen))) {
+        if (input.pairs == nullptr && pair_table_pays(dirty_pixels(*screen))) {
             input.pairs = lease.pairs(true);
         }
         if (input.pairs != nullptr) {

@@ -73,6 +73,7 @@ PaletteTableLease::PaletteTableLease(const ScreenState& screen, int depth, bool 
         std::equal(palette, palette + palette_size, c.palette)) {
         return;
     }
+    changed_ = true;
     std::copy(palette, palette + palette_size, c.palette);
     c.depth = depth;
     c.swap = swap;
@@ -101,7 +102,7 @@ const PaletteTables& PaletteTableLease::tables_with_planes() {
 
 const std::uint8_t* PaletteTableLease::pairs(bool build) {
     Cache& c = cache();
-    if (!c.pairs_valid && build) {
+    if (!c.pairs_valid && build && !changed_) {
         if (c.pairs == nullptr) {
             c.pairs = std::make_unique<std::uint8_t[]>(pair_count * 8);
         }
@@ -117,10 +118,10 @@ const std::uint8_t* PaletteTableLease::pairs(bool build) {
     return c.pairs_valid ? c.pairs.get() : nullptr;
 }
 
-bool pair_table_pays(int depth, std::size_t dirty_pixels) {
-    // Measured: see bench/README.md, "Palette changes".
-    const std::size_t threshold = depth <= 16 ? 60000 : 120000;
-    return dirty_pixels >= threshold;
+bool pair_table_pays(std::size_t dirty_pixels) {
+    // Building takes 10 to 15 us here, which the table earns back over about 120,000 pixels of a
+    // frame whose indices come in runs (see bench/README.md, "Palette changes").
+    return dirty_pixels >= 120000;
 }
 
 } // namespace zered

@@ -39,17 +39,19 @@ class PaletteTableLease {
     // The display pixels; the planes are filled only by tables_with_planes.
     const PaletteTables& tables() const;
     const PaletteTables& tables_with_planes();
-    // The two-pixel table for these pixels, or nullptr when it is not ready and build is false.
-    // Building takes about as long as converting a third of a 640x480 frame, so the caller asks
-    // for it only when the pixels to convert make up for that (or when it is ready anyway).
+    // The two-pixel table for these pixels, or nullptr when it is not ready and may not be built
+    // now. It is built when build is true and the tables were not just made anew: a program that
+    // changes its palette every frame never pays for it, one that keeps its palette pays once.
     const std::uint8_t* pairs(bool build);
 
   private:
     std::unique_lock<std::mutex> lock_;
+    bool changed_ = false; // the palette or format differed from the last lease's
 };
 
-// Whether converting dirty_pixels pixels of a palettised framebuffer through a two-pixel table
-// that must first be built is faster than looking each pixel up on its own (measured).
-bool pair_table_pays(int depth, std::size_t dirty_pixels);
+// Whether converting dirty_pixels pixels of a palettised framebuffer pays for building the
+// two-pixel table. Once built it is as fast as single lookups on random indices and up to 1.75
+// times as fast where indices repeat (measured).
+bool pair_table_pays(std::size_t dirty_pixels);
 
 } // namespace zered
