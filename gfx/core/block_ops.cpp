@@ -45,8 +45,8 @@ int processor_vector_level() {
 
 #if defined(__SSE2__)
 
-// Stores fewer than 32 bytes of a repeating pattern. The pattern's period (2 or 4 bytes) divides
-// n and every piece starts on a period boundary, so the pieces stay in phase.
+// Stores fewer than 32 bytes of a repeating pattern. The pattern's period (1, 2 or 4 bytes)
+// divides n and every piece starts on a period boundary, so the pieces stay in phase.
 void fill_short(std::uint8_t* d, std::uint64_t pattern, std::size_t n) {
     if (n & 16) {
         std::memcpy(d, &pattern, 8);
@@ -61,7 +61,11 @@ void fill_short(std::uint8_t* d, std::uint64_t pattern, std::size_t n) {
         std::memcpy(d, &pattern, 4);
         d += 4;
     }
-    if (n & 2) std::memcpy(d, &pattern, 2);
+    if (n & 2) {
+        std::memcpy(d, &pattern, 2);
+        d += 2;
+    }
+    if (n & 1) std::memcpy(d, &pattern, 1);
 }
 
 // Bytes to go until d lies on a multiple of alignment, when that is a whole number of elements;
@@ -195,6 +199,12 @@ void limit_vector_level(int level) {
 
 #if defined(__SSE2__)
 
+void fill8_vector(void* destination, std::uint32_t colour, int count) {
+    if (count <= 0) return;
+    fill_pattern_vector(static_cast<std::uint8_t*>(destination),
+                        0x0101010101010101ull * (colour & 0xFFu), 1, static_cast<std::size_t>(count));
+}
+
 void fill16_vector(void* destination, std::uint32_t colour, int count) {
     if (count <= 0) return;
     fill_pattern_vector(static_cast<std::uint8_t*>(destination),
@@ -224,6 +234,9 @@ void blend_fill32_vector(void* destination, std::uint32_t colour, int count) {
 
 #else // no SSE2: the vector family is the plain code
 
+void fill8_vector(void* destination, std::uint32_t colour, int count) {
+    if (count > 0) std::memset(destination, static_cast<int>(colour & 0xFFu), static_cast<std::size_t>(count));
+}
 void fill16_vector(void* destination, std::uint32_t colour, int count) {
     fill16_plain(destination, colour, count);
 }

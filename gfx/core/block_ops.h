@@ -54,8 +54,9 @@ void limit_vector_level(int level);
 
 // --- The variants, for the primitives, the tests and the benchmarks ------------------------
 
-// Span fills: count pixels of one colour from destination, which need not be aligned. The 16-bit
-// fills store the low 16 bits of colour. A count of 0 or less writes nothing.
+// Span fills: count pixels of one colour from destination, which need not be aligned. The 8- and
+// 16-bit fills store the low 8 or 16 bits of colour. A count of 0 or less writes nothing.
+void fill8_vector(void* destination, std::uint32_t colour, int count);
 void fill16_plain(void* destination, std::uint32_t colour, int count);
 void fill16_vector(void* destination, std::uint32_t colour, int count);
 void fill32_plain(void* destination, std::uint32_t colour, int count);
