@@ -14,9 +14,13 @@ namespace zered {
 
 // --- Block copy and fill -------------------------------------------------------------------
 
-// The C library's memmove and memset, on every processor: measured side by side with SSE2 and
-// AVX2 loops on whole frames of 1, 2 and 4 bytes a pixel, they were as fast or faster (they
-// pick AVX or rep movsb/stosb by size themselves), and the bytes are the same either way.
+// Chosen per platform by what framebuffer_bench measured there, side by side with SSE2 and AVX2
+// loops on whole frames of 1, 2 and 4 bytes a pixel (the bytes are the same either way):
+// - the copy is the C library's memmove everywhere (glibc's and msvcrt's were as fast as the
+//   loops or faster);
+// - the fill is glibc's memset on Linux (it picks AVX or rep stosb by size itself), and on Windows
+//   the vector loop of fill8_vector where the processor has the vector routines, because
+//   msvcrt's memset was slower than it (measured under Wine).
 // Copies forward; overlapping regions may be copied towards lower addresses (destination below
 // source), never towards higher ones.
 void copy_bytes(void* destination, const void* source, std::size_t count);
