@@ -37,14 +37,24 @@ template <int Depth, bool Swap> struct Pack16 {
         const __m128i green = _mm_srli_epi32(_mm_and_si128(p, splat(green_mask)), green_shift);
         return _mm_srai_epi32(_mm_slli_epi32(_mm_or_si128(outer, green), 13), 16);
     }
+    // AVX2 brings the three channels into place with two multiply-adds instead: bytes times
+    // byte weights summed in pairs (blue and green in the low word, red in the high), then the
+    // two words weighted and summed. The channel that ends lowest gets 1, green 32 or 64 and the
+    // highest 0x400 or 0x800, split between the two steps so that every byte weight stays below
+    // 128. The values stay below 0x10000 after the shift, which the unsigned pack keeps.
+    static constexpr int green_weight = Depth == 15 ? 32 : 64;
+    static constexpr std::uint32_t byte_weights =
+        Swap ? 1u << 16 | 1u << 8 | 32u : 1u << 16 | static_cast<std::uint32_t>(green_weight) << 8 | 1u;
+    static constexpr std::uint32_t word_weights =
+        Swap ? 1u << 16 | static_cast<std::uint32_t>(green_weight) : high_weight << 16 | 1u;
+    static constexpr std::uint32_t channel_mask = Depth == 15 ? 0x00F8F8F8 : 0x00F8FCF8;
     [[gnu::target("avx2")]] static __m256i lanes(__m256i p) {
-        const __m256i outer =
-            _mm256_madd_epi16(_mm256_and_si256(p, _mm256_set1_epi32(static_cast<int>(outer_mask))),
-                              _mm256_set1_epi32(static_cast<int>(weights)));
-        const __m256i green = _mm256_srli_epi32(
-            _mm256_and_si256(p, _mm256_set1_epi32(static_cast<int>(green_mask))), green_shift);
-        // Moved down only: the values stay below 0x10000, which the unsigned pack of AVX2 keeps.
-        return _mm256_srli_epi32(_mm256_or_si256(outer, green), 3);
+        const __m256i channels =
+            _mm256_and_si256(p, _mm256_set1_epi32(static_cast<int>(channel_mask)));
+        const __m256i words = _mm256_maddubs_epi16(
+            channels, _mm256_set1_epi32(static_cast<int>(byte_weights)));
+        const __m256i sum = _mm256_madd_epi16(words, _mm256_set1_epi32(static_cast<int>(word_weights)));
+        return _mm256_srli_epi32(sum, 3);
     }
 };
 

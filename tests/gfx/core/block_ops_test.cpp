@@ -77,6 +77,13 @@ TEST_P(BlockOpsAtLevel, RoutinesMatchTheirReferencesAtEveryLengthAndStart) {
         {"copy", [](auto w, auto s, int n, auto) { copy_bytes(w, s, n); }, copy_ref, 1},
         {"fill", [](auto w, auto, int n, auto v) { fill_bytes(w, int(v), n); },
          per_element<1, low_byte>, 1},
+        {"fill, plain routines forced",
+         [](auto w, auto, int n, auto v) {
+             force_plain_routines(true);
+             fill_bytes(w, int(v), n);
+             force_plain_routines(false);
+         },
+         per_element<1, low_byte>, 1},
         {"fill8 vector", [](auto w, auto, int n, auto v) { fill8_vector(w, v, n); },
          per_element<1, low_byte>, 1},
         {"fill16 plain", [](auto w, auto, int n, auto v) { fill16_plain(w, v, n); },
