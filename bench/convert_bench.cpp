@@ -9,6 +9,9 @@
 // with ours once for each pair; a contender whose bytes differ where the formats agree is not
 // timed for that pair. The repetitions of all contenders run interleaved in random order; the
 // summary gives each contender's median rate and the spread (slowest-fastest repetition).
+// Rates are per second of the process's processor time, not of the wall clock: on a machine shared
+// with other work the wall clock also counts the time the process waited for a processor, which
+// spread the repetitions of one contender by three to four times.
 //
 // For the palettised pairs a second table gives the cost of a palette change: ours with one
 // palette entry changed before every frame, beside ours with the palette kept, at the processor's
@@ -225,7 +228,6 @@ int main(int argc, char** argv) {
                                                  state.SetItemsProcessed(state.iterations() *
                                                                          f.pixels());
                                              })
-                    ->UseRealTime()
                     ->Unit(benchmark::kMicrosecond);
             }
         }
