@@ -79,6 +79,15 @@ Figures figures_of(const Collector& collector, const std::string& name) {
     return {n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2, v.front(), v.back()};
 }
 
+// Every contender's figures for one pair and size, indexed by Contender.
+std::vector<Figures> row_figures(const Collector& collector, const Pair& pair, int size) {
+    std::vector<Figures> f(contender_count);
+    for (int c = 0; c < contender_count; ++c) {
+        f[static_cast<std::size_t>(c)] = figures_of(collector, bench_name(pair, size, c));
+    }
+    return f;
+}
+
 std::string cell(const Figures& f) {
     if (!f.present()) {
         return "-";
@@ -129,10 +138,7 @@ void print_summary(const std::vector<Pair>& pairs, const Collector& collector,
     std::printf("|---|---|---|---|---|---|---|---|\n");
     for (int size = 0; size < 2; ++size) {
         for (const Pair& pair : pairs) {
-            Figures f[contender_count];
-            for (int c = 0; c < contender_count; ++c) {
-                f[c] = figures_of(collector, bench_name(pair, size, c));
-            }
+            const std::vector<Figures> f = row_figures(collector, pair, size);
             if (!f[ours].present() && !f[memcpy_rate].present()) {
                 continue; // filtered out
             }
@@ -152,10 +158,7 @@ void print_summary(const std::vector<Pair>& pairs, const Collector& collector,
     std::printf("|---|---|---|---|---|---|---|---|\n");
     for (int size = 0; size < 2; ++size) {
         for (const Pair& pair : pairs) {
-            Figures f[contender_count];
-            for (int c = 0; c < contender_count; ++c) {
-                f[c] = figures_of(collector, bench_name(pair, size, c));
-            }
+            const std::vector<Figures> f = row_figures(collector, pair, size);
             if (!f[ours_palette_changes].present()) {
                 continue;
             }

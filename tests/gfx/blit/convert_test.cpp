@@ -1,4 +1,5 @@
 #include "gfx/blit/convert.h"
+#include "at_vector_level.h"
 #include "gfx/core/block_ops.h"
 #include "gfx/core/screen_state.h"
 
@@ -308,16 +309,7 @@ TEST(Convert, SelectionFollowsDepthsOrderAndGeometry) {
 
 // Every vector member against the plain member of the same index, for each vector extension the
 // processor has, on random pixels and random dirty lines.
-class ConvertAtLevel : public testing::TestWithParam<int> {
-  protected:
-    void SetUp() override {
-        if (GetParam() > vector_level_detected()) {
-            GTEST_SKIP() << "the processor lacks vector level " << GetParam();
-        }
-        limit_vector_level(GetParam());
-    }
-    void TearDown() override { limit_vector_level(vector_level_highest); }
-};
+using ConvertAtLevel = AtVectorLevel;
 
 INSTANTIATE_TEST_SUITE_P(Levels, ConvertAtLevel,
                          testing::Values(vector_level_sse2, vector_level_ssse3, vector_level_avx2,

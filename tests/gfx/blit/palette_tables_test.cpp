@@ -1,4 +1,5 @@
 #include "gfx/blit/palette_tables.h"
+#include "at_vector_level.h"
 
 #include "gfx/blit/convert.h"
 #include "gfx/core/block_ops.h"
@@ -76,16 +77,7 @@ struct IndexedScreen {
     }
 };
 
-class PaletteAtLevel : public testing::TestWithParam<int> {
-  protected:
-    void SetUp() override {
-        if (GetParam() > vector_level_detected()) {
-            GTEST_SKIP() << "the processor lacks vector level " << GetParam();
-        }
-        limit_vector_level(GetParam());
-    }
-    void TearDown() override { limit_vector_level(vector_level_highest); }
-};
+using PaletteAtLevel = AtVectorLevel;
 
 INSTANTIATE_TEST_SUITE_P(Levels, PaletteAtLevel,
                          testing::Values(vector_level_sse2, vector_level_avx2,
