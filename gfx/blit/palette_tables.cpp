@@ -30,8 +30,8 @@ Cache& cache() {
 }
 
 template <int Depth, bool Swap> void fill_pixels(const std::uint32_t* palette, std::uint32_t* out) {
-    for (int i = 0; i < palette_size; ++i) {
-        out[i] = display_pixel<Depth, Swap>(palette[i]);
+    for (int index = 0; index < palette_size; ++index) {
+        out[index] = display_pixel<Depth, Swap>(palette[index]);
     }
 }
 
