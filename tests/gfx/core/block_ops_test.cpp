@@ -124,6 +124,18 @@ TEST_P(BlockOpsAtLevel, RoutinesMatchTheirReferencesAtEveryLengthAndStart) {
     }
 }
 
+TEST(BlockOps, SpanFillsOfNoPixelsOrFewerWriteNothing) {
+    using Fill = void (*)(void*, std::uint32_t, int);
+    for (const Fill fill : {Fill{fill8_vector}, Fill{fill16_plain}, Fill{fill16_vector},
+                            Fill{fill32_plain}, Fill{fill32_vector}, Fill{blend_fill32_plain},
+                            Fill{blend_fill32_vector}})
+        for (const int count : {0, -1, -7}) {
+            std::vector<std::uint8_t> data(64, 0xA5);
+            fill(data.data() + 16, 0x80123456u, count);
+            ASSERT_EQ(data, std::vector<std::uint8_t>(64, 0xA5)) << count;
+        }
+}
+
 TEST(BlockOps, CopyTowardsLowerAddressesSurvivesOverlap) {
     for (std::size_t distance : {1u, 3u, 8u, 15u, 16u, 40u}) {
         std::vector<std::uint8_t> data(300);
