@@ -13,12 +13,15 @@
 // buffers; the summary gives each one's median time per frame, the spread (fastest and slowest
 // round) and the ratio to the group's anchor, "unresolved" when the two spreads overlap.
 //
-//   framebuffer_bench [--rounds=N] [google benchmark flags]
-
-#include <benchmark/benchmark.h>
+// It times itself (a steady clock, each sample whole frames for at least --min-ms milliseconds),
+// so that the Windows build needs no benchmark library: it runs under Wine and on Windows too.
+//
+//   framebuffer_bench [--rounds=N] [--min-ms=N] [--filter=TEXT]
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -112,7 +115,7 @@ using LineFn = void (*)(std::uint8_t* d, const std::uint8_t* s, int pixels, std:
 struct Contender {
     std::string name;
     LineFn line;
-    int level = vector_level_avx2; // the vector-level cap while it runs
+    int level = vector_level_highest; // the vector-level cap while it runs
 };
 
 struct Group {
@@ -147,17 +150,16 @@ std::vector<Group> make_groups() {
 #endif
         groups.push_back(copy);
     }
-    // The byte fill of an 8-bit screen, and the vector span fill's loop on the same bytes.
+    // The byte fill of an 8-bit screen, and the vector span fills' loop on the same bytes.
     groups.push_back(
         {"fill 8",
          1,
          {{"memset", memset_line},
           {"installed", [](auto d, auto, int p, std::size_t) { installed_span[1](d, 0x5A, p); }},
-          {"sse2 loop",
-           [](auto d, auto, int, std::size_t n) { fill16_vector(d, 0x5A5A, int(n / 2)); },
+          {"sse2 loop", [](auto d, auto, int p, std::size_t) { fill8_vector(d, 0x5A, p); },
            vector_level_sse2},
-          {"avx2 loop",
-           [](auto d, auto, int, std::size_t n) { fill16_vector(d, 0x5A5A, int(n / 2)); }}}});
+          {"avx2 loop", [](auto d, auto, int p, std::size_t) { fill8_vector(d, 0x5A, p); },
+           vector_level_avx2}}});
     groups.push_back(
         {"fill 16",
          2,
@@ -190,38 +192,27 @@ std::vector<Group> make_groups() {
     return groups;
 }
 
-void run_frame(benchmark::State& state, const Frame* frame, const Group* group,
-               const Contender* contender) {
-    Buffers& b = buffers_for(*frame);
-    const auto pitch = static_cast<std::size_t>(frame->width) * group->bytes_per_pixel;
-    limit_vector_level(contender->level);
-    for (auto _ : state) {
+// Seconds per frame of one sample: whole frames, line by line, for at least min_seconds.
+double sample(const Frame& frame, const Group& group, const Contender& contender,
+              double min_seconds) {
+    using clock = std::chrono::steady_clock;
+    Buffers& b = buffers_for(frame);
+    const auto pitch = static_cast<std::size_t>(frame.width) * group.bytes_per_pixel;
+    limit_vector_level(contender.level);
+    const auto start = clock::now();
+    long frames = 0;
+    std::chrono::duration<double> elapsed{};
+    do {
         std::uint8_t* d = b.destination.pixels;
         const std::uint8_t* s = b.source.pixels;
-        for (int y = 0; y < frame->height; ++y, d += pitch, s += pitch)
-            contender->line(d, s, frame->width, pitch);
-        benchmark::ClobberMemory();
-    }
-    limit_vector_level(vector_level_avx2);
-    const auto pixels = static_cast<std::int64_t>(frame->width) * frame->height;
-    state.SetBytesProcessed(state.iterations() * pixels * group->bytes_per_pixel);
+        for (int y = 0; y < frame.height; ++y, d += pitch, s += pitch)
+            contender.line(d, s, frame.width, pitch);
+        ++frames;
+        elapsed = clock::now() - start;
+    } while (elapsed.count() < min_seconds);
+    limit_vector_level(vector_level_highest);
+    return elapsed.count() / static_cast<double>(frames);
 }
-
-// Keeps every run's time per frame, keyed by benchmark name without its round; prints nothing
-// per run (the summary is the output).
-class Collector : public benchmark::BenchmarkReporter {
-  public:
-    std::map<std::string, std::vector<double>> seconds;
-    bool ReportContext(const Context&) override { return true; }
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            std::string name = run.benchmark_name();
-            name = name.substr(0, name.rfind("/round:"));
-            seconds[name].push_back(run.real_accumulated_time /
-                                    static_cast<double>(run.iterations));
-        }
-    }
-};
 
 struct Figures {
     double median, low, high; // seconds per frame: median, fastest and slowest round
@@ -238,15 +229,20 @@ Figures figures_of(std::vector<double> values) {
 
 int main(int argc, char** argv) {
     int rounds = 15;
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
+    double min_seconds = 0.02;
+    std::string filter;
+    for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--rounds=", 9) == 0)
             rounds = std::max(1, std::atoi(argv[i] + 9));
-        else
-            args.push_back(argv[i]);
+        else if (std::strncmp(argv[i], "--min-ms=", 9) == 0)
+            min_seconds = std::max(1, std::atoi(argv[i] + 9)) / 1000.0;
+        else if (std::strncmp(argv[i], "--filter=", 9) == 0)
+            filter = argv[i] + 9;
+        else {
+            std::fprintf(stderr, "usage: framebuffer_bench [--rounds=N] [--min-ms=N] [--filter=TEXT]\n");
+            return 2;
+        }
     }
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
 
     force_plain_routines(false);
     for (const int size : {1, 2, 4})
@@ -254,25 +250,25 @@ int main(int argc, char** argv) {
     installed_blend = installed_fill(4, translucent);
     const std::vector<Group> groups = make_groups();
 
+    // Seconds per frame of every sample, by group, frame and contender; the rounds of one group
+    // and frame interleave its contenders.
+    std::map<std::string, std::vector<double>> seconds;
     for (const Frame& frame : frames)
-        for (const Group& group : groups)
+        for (const Group& group : groups) {
+            if (!filter.empty() && (group.name + " " + frame.name).find(filter) == std::string::npos)
+                continue;
             for (int round = 0; round < rounds; ++round)
-                for (const Contender& contender : group.contenders) {
-                    const std::string name = group.name + "/" + frame.name + "/" +
-                                             contender.name + "/round:" + std::to_string(round);
-                    benchmark::RegisterBenchmark(name.c_str(), run_frame, &frame, &group,
-                                                 &contender)
-                        ->MinTime(0.02)
-                        ->Unit(benchmark::kMicrosecond);
-                }
-
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
+                for (const Contender& contender : group.contenders)
+                    seconds[group.name + "/" + frame.name + "/" + contender.name].push_back(
+                        sample(frame, group, contender, min_seconds));
+            std::fputc('.', stderr);
+        }
+    std::fputc('\n', stderr);
 
     std::printf("Medians of %d interleaved rounds, microseconds per frame (fastest-slowest round);\n"
                 "ratio = anchor's median time / contender's (above 1: faster than the anchor),\n"
                 "\"unresolved\" when the two spreads overlap. Vector level of this processor: %d "
-                "(0 SSE2, 1 SSSE3, 2 AVX2).\n\n",
+                "(0 SSE2, 1 SSSE3, 2 AVX2, 3 AVX-512).\n\n",
                 rounds, vector_level_detected());
     std::printf("| group | frame | contender | us/frame | spread | GB/s | vs anchor |\n");
     std::printf("|---|---|---|---|---|---|---|\n");
@@ -281,8 +277,8 @@ int main(int argc, char** argv) {
             Figures anchor{};
             for (const Contender& contender : group.contenders) {
                 const auto found =
-                    collector.seconds.find(group.name + "/" + frame.name + "/" + contender.name);
-                if (found == collector.seconds.end()) continue; // filtered out
+                    seconds.find(group.name + "/" + frame.name + "/" + contender.name);
+                if (found == seconds.end()) continue; // filtered out
                 const Figures f = figures_of(found->second);
                 const bool is_anchor = &contender == &group.contenders.front();
                 if (is_anchor) anchor = f;
@@ -300,6 +296,5 @@ int main(int argc, char** argv) {
                             ratio);
             }
         }
-    benchmark::Shutdown();
     return 0;
 }

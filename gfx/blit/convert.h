@@ -27,9 +27,11 @@ using ConverterTable = std::array<ConvertFn, converter_table_size>;
 
 // The members that work on any geometry.
 extern const ConverterTable converter_table_plain;
-// Vector members (SSE2, with SSSE3 and AVX2 paths where vector_level allows). They give the plain
-// members' output and are selected only for lines that are a multiple of 4 pixels and one display
-// line per framebuffer line. Builds for processors without SSE2 hold the plain members.
+// Vector members (SSE2, with SSSE3, AVX2 and AVX-512 paths where vector_level allows and they
+// measured faster). They give the plain members' output and are selected only for lines that are
+// a multiple of 4 pixels and one display line per framebuffer line. The palettised ones keep
+// tables made from the palette until it changes (palette_tables.h). Builds for processors
+// without SSE2 hold the plain members.
 extern const ConverterTable converter_table_mmx;
 
 // Byte-for-byte copy of each dirty line (pitch bytes): same format on both sides.

@@ -20,12 +20,18 @@ struct ExpandTables {
 };
 static_assert(sizeof(ExpandTables) == 2048);
 
+struct PaletteTables;
+
 // What a line converter reads besides the source pixels.
 struct LineInput {
     const std::uint32_t* palette; // device_palette, or a table of display pixels built from it
     const ExpandTables* expand;   // the expansion tables of the order last selected
     bool expand_red_low;          // that order
     std::int32_t line_bytes;      // the framebuffer's pitch
+    // Palettised vector members only: the tables of palette_tables.h, and the two-pixel table
+    // when it is used (else nullptr).
+    const PaletteTables* palette_tables = nullptr;
+    const std::uint8_t* pairs = nullptr;
 };
 
 // Converts width pixels of one framebuffer line into one display line.

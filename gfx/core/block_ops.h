@@ -14,9 +14,13 @@ namespace zered {
 
 // --- Block copy and fill -------------------------------------------------------------------
 
-// The C library's memmove and memset, on every processor: measured side by side with SSE2 and
-// AVX2 loops on whole frames of 1, 2 and 4 bytes a pixel, they were as fast or faster (they
-// pick AVX or rep movsb/stosb by size themselves), and the bytes are the same either way.
+// Chosen per platform by what framebuffer_bench measured there, side by side with SSE2 and AVX2
+// loops on whole frames of 1, 2 and 4 bytes a pixel (the bytes are the same either way):
+// - the copy is the C library's memmove everywhere (glibc's and msvcrt's were as fast as the
+//   loops or faster);
+// - the fill is glibc's memset on Linux (it picks AVX or rep stosb by size itself), and on Windows
+//   the vector loop of fill8_vector where the processor has the vector routines, because
+//   msvcrt's memset was slower than it (measured under Wine).
 // Copies forward; overlapping regions may be copied towards lower addresses (destination below
 // source), never towards higher ones.
 void copy_bytes(void* destination, const void* source, std::size_t count);
@@ -41,17 +45,22 @@ void force_plain_routines(bool plain);
 inline constexpr int vector_level_sse2 = 0;
 inline constexpr int vector_level_ssse3 = 1;
 inline constexpr int vector_level_avx2 = 2;
-// The highest level the processor has (SSE2 is part of every x86-64 processor), asked once.
+// AVX-512 with byte and word lanes and byte permutes (F, BW, VL and VBMI together).
+inline constexpr int vector_level_avx512 = 3;
+inline constexpr int vector_level_highest = vector_level_avx512;
+// The highest level the processor and the system have (SSE2 is part of every x86-64 processor),
+// asked once.
 int vector_level_detected();
 // The level the vector code uses: the detected one, capped by limit_vector_level.
 int vector_level();
-// Test and benchmark seam: caps vector_level at level (vector_level_avx2 lifts the cap).
+// Test and benchmark seam: caps vector_level at level (vector_level_highest lifts the cap).
 void limit_vector_level(int level);
 
 // --- The variants, for the primitives, the tests and the benchmarks ------------------------
 
-// Span fills: count pixels of one colour from destination, which need not be aligned. The 16-bit
-// fills store the low 16 bits of colour. A count of 0 or less writes nothing.
+// Span fills: count pixels of one colour from destination, which need not be aligned. The 8- and
+// 16-bit fills store the low 8 or 16 bits of colour. A count of 0 or less writes nothing.
+void fill8_vector(void* destination, std::uint32_t colour, int count);
 void fill16_plain(void* destination, std::uint32_t colour, int count);
 void fill16_vector(void* destination, std::uint32_t colour, int count);
 void fill32_plain(void* destination, std::uint32_t colour, int count);

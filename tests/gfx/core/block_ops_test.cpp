@@ -60,7 +60,7 @@ class BlockOpsAtLevel : public testing::TestWithParam<int> {
             GTEST_SKIP() << "the processor lacks vector level " << GetParam();
         limit_vector_level(GetParam());
     }
-    void TearDown() override { limit_vector_level(vector_level_avx2); }
+    void TearDown() override { limit_vector_level(vector_level_highest); }
 };
 
 INSTANTIATE_TEST_SUITE_P(Levels, BlockOpsAtLevel,
@@ -76,6 +76,15 @@ TEST_P(BlockOpsAtLevel, RoutinesMatchTheirReferencesAtEveryLengthAndStart) {
     const Case cases[] = {
         {"copy", [](auto w, auto s, int n, auto) { copy_bytes(w, s, n); }, copy_ref, 1},
         {"fill", [](auto w, auto, int n, auto v) { fill_bytes(w, int(v), n); },
+         per_element<1, low_byte>, 1},
+        {"fill, plain routines forced",
+         [](auto w, auto, int n, auto v) {
+             force_plain_routines(true);
+             fill_bytes(w, int(v), n);
+             force_plain_routines(false);
+         },
+         per_element<1, low_byte>, 1},
+        {"fill8 vector", [](auto w, auto, int n, auto v) { fill8_vector(w, v, n); },
          per_element<1, low_byte>, 1},
         {"fill16 plain", [](auto w, auto, int n, auto v) { fill16_plain(w, v, n); },
          per_element<2, solid>, 2},
@@ -113,6 +122,18 @@ TEST_P(BlockOpsAtLevel, RoutinesMatchTheirReferencesAtEveryLengthAndStart) {
         ASSERT_EQ(blend_pixel(d, c), plain_blend(d, c));
         ASSERT_EQ(blend_pixel_bytes(d, c), byte_blend(d, c));
     }
+}
+
+TEST(BlockOps, SpanFillsOfNoPixelsOrFewerWriteNothing) {
+    using Fill = void (*)(void*, std::uint32_t, int);
+    for (const Fill fill : {Fill{fill8_vector}, Fill{fill16_plain}, Fill{fill16_vector},
+                            Fill{fill32_plain}, Fill{fill32_vector}, Fill{blend_fill32_plain},
+                            Fill{blend_fill32_vector}})
+        for (const int count : {0, -1, -7}) {
+            std::vector<std::uint8_t> data(64, 0xA5);
+            fill(data.data() + 16, 0x80123456u, count);
+            ASSERT_EQ(data, std::vector<std::uint8_t>(64, 0xA5)) << count;
+        }
 }
 
 TEST(BlockOps, CopyTowardsLowerAddressesSurvivesOverlap) {
