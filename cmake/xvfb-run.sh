@@ -42,8 +42,13 @@ for _ in $(seq 40); do
             "$DN_XVFB_WM" >/dev/null 2>&1 &
             wm_pid=$!
             # A window manager of the desktop conventions names its check window on the root.
+            # One that ends before it is up (a busy server refused it) is started again.
             for _ in $(seq 400); do
                 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+                if ! kill -0 "$wm_pid" 2>/dev/null; then
+                    "$DN_XVFB_WM" >/dev/null 2>&1 &
+                    wm_pid=$!
+                fi
                 sleep 0.05
             done
             xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||

@@ -30,6 +30,9 @@ namespace {
 
 // The longest a pass with nothing to do waits for the X server or the program before it looks again.
 inline constexpr int idle_wait_ms = 1000;
+// How long the program must leave the thread alone after a wake before the pass that presents what
+// it drew (see settle).
+inline constexpr int settle_ms = 1;
 // Events handled under one taking of the driver lock.
 inline constexpr int event_batch = 32;
 
@@ -238,10 +241,33 @@ void sleep_ms(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+// Reads the wake descriptor after poll found it readable: the program's wakes so far are taken.
+void take_wakes() {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t got = read(wake_fd, &count, sizeof count);
+    wake_pending.store(false);
+}
+
+// Waits while the program is drawing: until it has not woken the thread for settle_ms, or one
+// pass period from now at the most. A picture drawn in one go (a window's first contents, a
+// screen redrawn after a key) then goes out whole and at once, not a pass period later.
+void settle() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(pass_period_ms);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return;
+        pollfd wake{wake_fd, POLLIN, 0};
+        if (poll(&wake, 1, static_cast<int>(std::min<long long>(settle_ms, left))) <= 0) return;
+        take_wakes();
+    }
+}
+
 // The pause between passes. While things happen it is the pass period. After a pass that found
 // nothing to do, the thread waits until the X server sends something or the program wakes it (it
 // drew, or asked for something), at most idle_wait_ms: an open window that nobody touches costs
-// next to nothing, and a change is still presented within one pass period.
+// next to nothing; then it lets the program finish drawing (settle), so a change is presented
+// within one pass period, and usually within settle_ms of the program's last stroke.
 void pause_between_passes() {
     if (pass_was_busy || lost()) {
         sleep_ms(pass_period_ms);
@@ -250,13 +276,8 @@ void pause_between_passes() {
     // The descriptor is open while the thread runs: x11_exit closes it after the join.
     pollfd waits[2] = {{ConnectionNumber(x.window.display), POLLIN, 0}, {wake_fd, POLLIN, 0}};
     poll(waits, 2, idle_wait_ms);
-    if (waits[1].revents & POLLIN) {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t got = read(wake_fd, &count, sizeof count);
-        wake_pending.store(false);
-    }
-    // Lines drawn just now are presented after one pass period, as if the thread had slept.
-    sleep_ms(pass_period_ms);
+    if (waits[1].revents & POLLIN) take_wakes();
+    settle();
 }
 
 void thread_body(std::promise<bool> started) {
@@ -266,6 +287,9 @@ void thread_body(std::promise<bool> started) {
         x.input.active = 1;
     }
     started.set_value(ok);
+    // The window is mapped and black; its first pass waits for what the program draws next (the
+    // rest of the screen's set-up and its first picture), so that picture is the first frame.
+    if (ok) settle();
     while (ok && is_running()) {
         pass();
         pause_between_passes();
@@ -282,7 +306,7 @@ int x11_init(const char* title, int width, int height, int, int, ModeFlags flags
     x.flags = flags;
     x.title = title ? title : "";
     palette_changed.store(false);
-        pass_was_busy = true;
+    pass_was_busy = true;
     wake_pending.store(false);
     {
         std::lock_guard lock(wake_lock);

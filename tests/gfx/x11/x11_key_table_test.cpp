@@ -18,7 +18,7 @@
 #include "gfx/console/event_queue.h"
 #include "gfx/console/key_buffer.h"
 #include "gfx/console/key_test_support.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/core/screen_state.h"
 #include "gfx/window/key_table.h"
 

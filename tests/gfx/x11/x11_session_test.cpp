@@ -22,7 +22,7 @@
 #include "gfx/console/event_queue.h"
 #include "gfx/console/key_buffer.h"
 #include "gfx/core/framebuffer.h"
-#include "gfx/core/screen_setup.h"
+#include "gfx/screen/screen_setup.h"
 #include "gfx/core/screen_state.h"
 
 extern char** environ;
