@@ -457,6 +457,10 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
     button(1, false);
     button(4, true);
     button(4, false);
+    button(5, true); // down a notch and up again
+    button(5, false);
+    button(4, true);
+    button(4, false);
     button(3, true);
     button(3, false);
     button(7, true); // the horizontal wheel, to the right
@@ -472,6 +476,7 @@ TEST_F(X11Input, ButtonsWheelAndPointerAsOnEveryPlatform) {
                                                        EVENT_BUTTON_PRESSED}));
     EXPECT_TRUE(has_event(seen_, EVENT_BUTTON_RELEASED, 1));
     EXPECT_TRUE(has_event(seen_, EVENT_WHEEL, 1));
+    EXPECT_TRUE(has_event(seen_, EVENT_WHEEL, 0)) << "X's button 5 is the wheel turned down";
     EXPECT_TRUE(event_comes(EVENT_HORIZONTAL_WHEEL, 1));
 
     int wheel = 0, buttons = -1;
@@ -689,6 +694,9 @@ TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
     const int screen_width = DisplayWidth(display_, DefaultScreen(display_));
     const int screen_height = DisplayHeight(display_, DefaultScreen(display_));
     pointer_to(10, 10);
+    tap(XK_Return);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(attributes().width, 400) << "Return alone is a key like any other";
 
     key(XK_Alt_L, true);
     tap(XK_Return);
