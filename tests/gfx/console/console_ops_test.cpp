@@ -262,6 +262,32 @@ TEST_F(ConsoleOps, PalettePorts) {
     EXPECT_EQ(read, std::vector<std::uint32_t>({(last >> 2) & 63, (last >> 10) & 63,
                                                 (last >> 18) & 63, (first >> 2) & 63}));
 
+    // Default entries whose components all differ: red, green, blue in that order, and the next
+    // entry after the third component, not before.
+    const auto components = [&](int first, int count) {
+        std::vector<int> all;
+        for (int e = first; e < first + count; ++e)
+            for (const int shift : {2, 10, 18})
+                all.push_back(static_cast<int>(screen().source_palette[e & 255] >> shift & 63));
+        return all;
+    };
+    int entry = 16; // the first entry whose components differ from each other and the next red
+    for (std::vector<int> c = components(entry, 2);
+         c[0] == c[1] || c[1] == c[2] || c[0] == c[2] || c[3] == c[0] || c[3] == c[1] ||
+         c[3] == c[2];
+         c = components(++entry, 2))
+        ASSERT_LT(entry, 250);
+    const std::vector<int> defaults = components(entry, 3);
+    port_out(PORT_DAC_READ_INDEX, entry);
+    std::vector<int> back;
+    for (std::size_t i = 0; i < defaults.size(); ++i) back.push_back(port_in(PORT_DAC_DATA));
+    EXPECT_EQ(back, defaults);
+    // A new index starts at red again, even mid-entry.
+    port_out(PORT_DAC_READ_INDEX, entry);
+    EXPECT_EQ(port_in(PORT_DAC_DATA), defaults[0]);
+    port_out(PORT_DAC_READ_INDEX, entry + 1);
+    EXPECT_EQ(port_in(PORT_DAC_DATA), defaults[3]);
+
     EXPECT_EQ(port_in(0x10000 | PORT_INPUT_STATUS), STATUS_RETRACE) << "16-bit port numbers";
     EXPECT_EQ(driver_log().vsyncs, 1);
     EXPECT_EQ(port_in(0x3C8), -1);
@@ -286,6 +312,16 @@ TEST_F(ConsoleOps, PalettePorts) {
         << "value 6 alone, sent under the lock";
     EXPECT_EQ(screen().device_palette[6], colour);
     EXPECT_EQ(dirty_lines(), screen().height);
+
+    // There, written entries read back as written, across the wrap from 63 to 0.
+    port_out(PORT_DAC_WRITE_INDEX, 62);
+    const std::vector<int> written{1, 2, 3, 61, 62, 60, 17, 34, 51};
+    for (const int component : written) port_out(PORT_DAC_DATA, component);
+    EXPECT_EQ(screen().source_palette[63], 60u << 18 | 62u << 10 | 61u << 2);
+    port_out(PORT_DAC_READ_INDEX, 62 | 128);
+    back.clear();
+    for (std::size_t i = 0; i < written.size(); ++i) back.push_back(port_in(PORT_DAC_DATA));
+    EXPECT_EQ(back, written);
 
     open(64, 16, 32, 1, &recording);
     EXPECT_EQ(port_out(PORT_DAC_WRITE_INDEX, 1), -1);
