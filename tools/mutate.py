@@ -21,6 +21,7 @@ from __future__ import annotations
 
 import argparse
 import dataclasses
+import fcntl
 import hashlib
 import json
 import os
@@ -353,7 +354,9 @@ def run_tests(tests: list[Test], deadline: float) -> str:
         left = end - time.monotonic()
         if left <= 0:
             return "timeout"
-        proc = subprocess.Popen(t.command, cwd=t.cwd, env={**os.environ, **t.env},
+        # A test program stops at its first failing test: that is all a mutant needs to know.
+        proc = subprocess.Popen(t.command, cwd=t.cwd,
+                                env={**os.environ, "GTEST_FAIL_FAST": "1", **t.env},
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, start_new_session=True)
         try:
@@ -434,7 +437,16 @@ def main() -> int:
     equivalents = read_equivalents()
     files_re = re.compile(args.files) if args.files else None
     restorer = Restorer(build / "mutate-journal.json")
-    if build.exists():
+    if not args.list:
+        # One run per build tree: a second one would rebuild under the first one's mutant, and
+        # take the first one's journal for a run that was killed.
+        build.mkdir(parents=True, exist_ok=True)
+        lock = open(build / "mutate.lock", "w")
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except OSError:
+            print(f"another mutation run is using {build}", file=sys.stderr)
+            return 2
         restorer.recover()
 
     def on_signal(signum, _frame):

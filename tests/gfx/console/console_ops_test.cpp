@@ -169,11 +169,18 @@ TEST_F(ConsoleOps, SetColourByScreenKind) {
     EXPECT_EQ(std::pair(context_get().fg_colour, context_get().bg_colour), std::pair(0xFC00u, 0x1Fu));
     EXPECT_EQ(static_cast<std::uint32_t>(set_colour(0, 0, 3)), 0xFFFF8200u);
 
-    // Mode 7: the foreground is a colour of 4 bits, the background palette entry 0's value.
-    open_mode(7);
-    set_colour(0x1E, 2, 0);
-    EXPECT_EQ(context_get().fg_colour, 14u);
-    EXPECT_EQ(screen().device_palette[0], screen().source_palette[2]);
+    // Modes 7 to 9: the foreground is a colour of 4 bits, the background palette entry 0's
+    // value. Other numbered modes take both colours as they are.
+    for (const int mode : {7, 8, 9, 10, 12, 13}) {
+        open_mode(mode);
+        const std::uint32_t entry_0 = screen().device_palette[0];
+        set_colour(0x1E, 2, 0);
+        const bool through_palette = mode >= 7 && mode <= 9;
+        EXPECT_EQ(context_get().fg_colour, through_palette ? 14u : 0x1Eu) << mode;
+        EXPECT_EQ(screen().device_palette[0], through_palette ? screen().source_palette[2] : entry_0)
+            << mode;
+        if (!through_palette) EXPECT_EQ(context_get().bg_colour, 2u) << mode;
+    }
 
     // Mode 1: the background's low bits pick the colour set (1 is set -3: 0, 3, 5, 7) and the
     // foreground is entry 0's value; the drawing colours stay.

