@@ -156,6 +156,21 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     EXPECT_TRUE(line_is(0, 39, 0) && line_is(0, 40, 0x55) && cell(0, 0, 5) == 'X');
 }
 
+// Without a screen every operation answers at once and touches nothing.
+TEST_F(ConsoleOps, WithoutAScreen) {
+    ASSERT_EQ(current_screen(), nullptr);
+    clear_screen(CLEAR_ALL);
+    EXPECT_EQ(set_colour(4, 1, 0), 0);
+    EXPECT_EQ(set_pages(1, 1), 0);
+    rt::set_last_error(0);
+    EXPECT_EQ(copy_page(0, 1), 1);
+    EXPECT_EQ(rt::last_error(), 1);
+    int x = 0;
+    EXPECT_EQ(query_mouse(&x, nullptr, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(x, -1);
+    EXPECT_EQ(move_mouse(1, 1, 1, 0), 1);
+}
+
 TEST_F(ConsoleOps, SetColourByScreenKind) {
     open(400, 80, 8, 1, nullptr);
     EXPECT_EQ(set_colour(4, 1, 0), 15) << "old background 0 << 16 | old foreground 15";
@@ -168,6 +183,9 @@ TEST_F(ConsoleOps, SetColourByScreenKind) {
     EXPECT_EQ(static_cast<std::uint32_t>(set_colour(0xFF8000, 0x0000FF, 0)), 0xFFFFFFFFu);
     EXPECT_EQ(std::pair(context_get().fg_colour, context_get().bg_colour), std::pair(0xFC00u, 0x1Fu));
     EXPECT_EQ(static_cast<std::uint32_t>(set_colour(0, 0, 3)), 0xFFFF8200u);
+    set_colour(0x804020, 0x102030, 0); // components whose bits all differ from their neighbours'
+    EXPECT_EQ(std::pair(context_get().fg_colour, context_get().bg_colour),
+              std::pair(0x8204u, 0x1106u));
 
     // Modes 7 to 9: the foreground is a colour of 4 bits, the background palette entry 0's
     // value. Other numbered modes take both colours as they are.
@@ -348,6 +366,7 @@ TEST_F(ConsoleOps, Mouse) {
     EXPECT_EQ(move_mouse(1, 2, 1, 0), 1);
 
     open(64, 16, 8, 1, &recording);
+    dirty_lines();
     EXPECT_EQ(query_mouse(&x, &y, &wheel, &buttons, &clip), 0);
     EXPECT_EQ(values(), std::vector<int>({10, 20, 3, 1, 0}));
     EXPECT_TRUE(driver_log().mouse_locked);
@@ -360,6 +379,7 @@ TEST_F(ConsoleOps, Mouse) {
     EXPECT_EQ(move_mouse(5, 6, 0, 1), 0);
     EXPECT_EQ(driver_log().set_mouse_args, std::vector<int>({5, 6, 0, 1}));
     EXPECT_TRUE(driver_log().mouse_locked && !driver_log().held);
+    EXPECT_EQ(dirty_lines(), 0) << "the mouse draws nothing";
 }
 
 } // namespace
