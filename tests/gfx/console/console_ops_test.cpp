@@ -319,6 +319,13 @@ TEST_F(ConsoleOps, PalettePorts) {
     EXPECT_EQ(port_out(0x3C6, 0), -1);
     EXPECT_EQ(port_out(0x3CA, 0), -1);
 
+    // A new index drops the components written so far.
+    port_out(PORT_DAC_WRITE_INDEX, 7);
+    port_out(PORT_DAC_DATA, 63);
+    port_out(PORT_DAC_WRITE_INDEX, 7);
+    for (const int component : {1, 2, 3}) port_out(PORT_DAC_DATA, component);
+    EXPECT_EQ(screen().device_palette[7], 12u << 16 | 8u << 8 | 4u);
+
     // A sequence broken off by a new screen goes on at the same component.
     port_out(PORT_DAC_WRITE_INDEX, 9);
     port_out(PORT_DAC_DATA, 63);

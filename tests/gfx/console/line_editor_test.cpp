@@ -223,6 +223,10 @@ TEST_F(LineInput, RawLines) {
     EXPECT_EQ(row(5).front(), ' ');
     EXPECT_EQ(std::string(buffer.data(), 2), std::string("\r\0", 2));
 
+    // Character 255 is a character like any other; extended codes are skipped.
+    rt::move_cursor(9, 1, 0);
+    EXPECT_EQ(read(Keys{255, 0x4BFF, 'z', enter}, 10), std::string("\xFFz\r\0########", 12));
+
     screen_exit_handler();
     EXPECT_EQ(read_line_raw(buffer.data(), 12), nullptr);
     EXPECT_EQ(rt::line_edit(true), std::nullopt) << "nothing to read from without a screen";

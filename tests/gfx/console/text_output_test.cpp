@@ -295,11 +295,20 @@ TEST_F(TextOutput, CellColoursByDepth) {
 }
 
 TEST_F(TextOutput, MarksOnlyTheRowsItDrew) {
-    std::fill(screen().dirty.begin(), screen().dirty.end(), 0);
-    rt::move_cursor(3, 5, 0);
-    print("hi");
-    for (int line = 0; line < 80; ++line)
-        EXPECT_EQ(screen().dirty[line] != 0, line >= 16 && line < 24) << line;
+    struct Case {
+        int row, column;
+        const char* text;
+        int first_line, end_line;
+    };
+    for (const Case& c : {Case{3, 5, "hi", 16, 24}, Case{3, 5, "hi\r\nyo\r\n!", 16, 40},
+                          Case{6, 48, "abcde", 40, 56}}) {
+        std::fill(screen().dirty.begin(), screen().dirty.end(), 0);
+        rt::move_cursor(c.row, c.column, 0);
+        print(c.text);
+        for (int line = 0; line < 80; ++line)
+            EXPECT_EQ(screen().dirty[line] != 0, line >= c.first_line && line < c.end_line)
+                << c.text << " " << line;
+    }
 }
 
 // A driver presents only dirty lines: every kind of scroll marks every pixel line of the text
