@@ -156,6 +156,15 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     EXPECT_TRUE(line_is(0, 39, 0) && line_is(0, 40, 0x55) && cell(0, 0, 5) == 'X');
 }
 
+// Text reaches the pixels under the driver's lock, taken once a print and given back.
+TEST_F(ConsoleOps, PrintingHoldsTheLock) {
+    open(64, 16, 8, 1, &recording);
+    rt::print_string(rt::standard_output_channel, "ab\r\ncd\r\nef", 0);
+    EXPECT_EQ(driver_log().locks, 1);
+    EXPECT_FALSE(driver_log().held);
+    EXPECT_EQ(screen().lock_count, 0);
+}
+
 // Without a screen every operation answers at once and touches nothing.
 TEST_F(ConsoleOps, WithoutAScreen) {
     ASSERT_EQ(current_screen(), nullptr);
@@ -197,7 +206,9 @@ TEST_F(ConsoleOps, SetColourByScreenKind) {
         EXPECT_EQ(context_get().fg_colour, through_palette ? 14u : 0x1Eu) << mode;
         EXPECT_EQ(screen().device_palette[0], through_palette ? screen().source_palette[2] : entry_0)
             << mode;
-        if (!through_palette) EXPECT_EQ(context_get().bg_colour, 2u) << mode;
+        if (!through_palette) {
+            EXPECT_EQ(context_get().bg_colour, 2u) << mode;
+        }
     }
 
     // Mode 1: the background's low bits pick the colour set (1 is set -3: 0, 3, 5, 7) and the
