@@ -158,7 +158,8 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
 
 // Text reaches the pixels under the driver's lock, taken once a print and given back.
 TEST_F(ConsoleOps, PrintingHoldsTheLock) {
-    open(64, 16, 8, 1, &recording);
+    // 50 columns, as every screen here that prints: the output device keeps the width it first saw.
+    open(400, 80, 8, 1, &recording);
     rt::print_string(rt::standard_output_channel, "ab\r\ncd\r\nef", 0);
     EXPECT_EQ(driver_log().locks, 1);
     EXPECT_FALSE(driver_log().held);
