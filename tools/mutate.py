@@ -57,6 +57,7 @@ OWN_PROGRAM = {
     "app": "app_tests",
     "runtime": "runtime_tests",
     "gfx/core": "zered_core_tests",
+    "gfx/screen": "zered_screen_tests",
     "gfx/console": "zered_console_tests",
     "gfx/blit": "zered_blit_tests",
     "gfx/window": "zered_window_tests",
