@@ -59,6 +59,18 @@ TEST(DrawContext, ANewScreenRebuildsTheContextButTheSameScreenKeepsIt) {
     EXPECT_EQ(context_get().line_table.size(), 300u);
 }
 
+// A work page the screen does not have (left from elsewhere) falls back to page 0.
+TEST(DrawContext, AWorkPageOutsideTheScreenFallsBackToPageZero) {
+    TestScreen screen({.width = 4, .height = 2, .pages = 2});
+    DrawContext& context = context_get();
+    for (const int page : {-1, 2, 7}) {
+        context.work_page = page;
+        context_point_at_work_page(context, *current_screen());
+        EXPECT_EQ(context.work_page, 0) << page;
+        EXPECT_EQ(context.line_table[1], screen.pixel_address(0, 0, 1)) << page;
+    }
+}
+
 TEST(DrawContext, BlendingOnlyFor32BitAlphaScreensAndTranslucentColours) {
     const std::uint32_t under = 0xFF204060, translucent = 0x80FF0000;
     struct Case {
