@@ -347,25 +347,25 @@ def discover_tests(build: Path, regex: str) -> list[Test]:
     return found
 
 
-def run_tests(tests: list[Test], deadline: float) -> str:
-    """'caught', 'timeout' or 'survived': the tests one after another, the first failure ends the
-    run, and all of them together get `deadline` seconds (a hang is killed with its children)."""
-    end = time.monotonic() + deadline
+def run_tests(tests: list[Test], limits: dict[str, float], took: dict[str, float] | None = None) -> str:
+    """'caught', 'timeout' or 'survived': the programs one after another, the first failure ends
+    the run, each under its own limit in seconds (a hang is killed with its children). `took`,
+    when given, receives each program's time."""
     for t in tests:
-        left = end - time.monotonic()
-        if left <= 0:
-            return "timeout"
+        start = time.monotonic()
         # A test program stops at its first failing test: that is all a mutant needs to know.
         proc = subprocess.Popen(t.command, cwd=t.cwd,
                                 env={**os.environ, "GTEST_FAIL_FAST": "1", **t.env},
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, start_new_session=True)
         try:
-            code = proc.wait(timeout=left)
+            code = proc.wait(timeout=limits[t.name])
         except subprocess.TimeoutExpired:
             os.killpg(proc.pid, signal.SIGKILL)
             proc.wait()
             return "timeout"
+        if took is not None:
+            took[t.name] = time.monotonic() - start
         if code != 0 and code != t.skip_code:
             return "caught"
     return "survived"
@@ -409,13 +409,14 @@ def main() -> int:
                     "(relational,logical,arithmetic,bitwise,constant,negate,return,delete)")
     ap.add_argument("--tests", default="", help="ctest regular expression instead of the folder's own")
     ap.add_argument("--timeout", type=float, default=0,
-                    help="seconds a mutant's tests may take together (default: 3x the clean run + 10); "
+                    help="seconds each test program may take (default: 5x its clean run + 20); "
                          "wins over the tests' own TIMEOUT property")
     ap.add_argument("--list", action="store_true", help="list the mutants and stop")
     ap.add_argument("--report", default="", help="also write the results as JSON lines to this file")
     ap.add_argument("--again", default="",
-                    help="a report of an earlier run of the same sample: its caught and unbuilt "
-                         "mutants of files unchanged since are taken over, the rest run again "
+                    help="a report of an earlier run of the same sample: its caught (not timed "
+                         "out) and unbuilt mutants of files unchanged since are taken over, the "
+                         "rest run again "
                          "(for a re-run after tests were added)")
     ap.add_argument("--record", action="store_true",
                     help="write each folder's row into the score table of tests/README.md")
@@ -518,15 +519,16 @@ def main() -> int:
                 print(out)
                 print("the clean tree does not build", file=sys.stderr)
                 return 2
-        start = time.monotonic()
-        clean = run_tests(tests, 1200)
-        elapsed = time.monotonic() - start
+        took: dict[str, float] = {}
+        clean = run_tests(tests, {t.name: 1200 for t in tests}, took)
         if clean != "survived":
             print(f"the clean tree fails its tests ({regex}); fix that first", file=sys.stderr)
             return 2
-        timeout = args.timeout or 3 * elapsed + 10
-        print(f"   tests {', '.join(t.name for t in tests)}: {elapsed:.1f} s clean, "
-              f"limit {timeout:.0f} s a mutant", flush=True)
+        # Each program's limit: five times its clean run plus 20 s, so that a machine busy with
+        # other work does not pass for a hang, while a real one still costs seconds, not minutes.
+        limits = {name: args.timeout or 5 * seconds + 20 for name, seconds in took.items()}
+        print(f"   tests {', '.join(t.name for t in tests)}: {sum(took.values()):.1f} s clean, "
+              f"limits {', '.join(f'{limits[t.name]:.0f}' for t in tests)} s", flush=True)
 
         counts = {"caught": 0, "timeout": 0, "survived": 0, "not built": 0, "equivalent": 0}
         survivors = []
@@ -539,13 +541,13 @@ def main() -> int:
                 continue
             digest = file_hash(path)
             before = earlier.get((m.path, m.line, m.mutated))
-            if before and before.get("file") == digest and before["result"] in ("caught", "timeout", "not built"):
+            # A timeout runs again: it may have been a busy machine rather than a hang.
+            if before and before.get("file") == digest and before["result"] in ("caught", "not built"):
                 result = before["result"]
                 reused += 1
             else:
                 lines[m.line - 1] = m.mutated
                 result = "survived"
-                deadline = time.monotonic() + timeout
                 try:
                     restorer.plant(path, original, "\n".join(lines))
                     for stage, cmd in zip(stages, build_cmds):
@@ -553,7 +555,7 @@ def main() -> int:
                         if code:
                             result = "not built"
                             break
-                        result = run_tests(stage, deadline - time.monotonic())
+                        result = run_tests(stage, limits)
                         if result != "survived":
                             break
                 finally:
