@@ -71,6 +71,16 @@ TEST(DrawContext, AWorkPageOutsideTheScreenFallsBackToPageZero) {
     }
 }
 
+TEST(DrawContext, ViewResetWithoutAScreenChangesNothing) {
+    ASSERT_EQ(current_screen(), nullptr);
+    DrawContext context;
+    context.view_w = 3;
+    context.flags = CONTEXT_VIEW_SET;
+    view_reset(context);
+    EXPECT_EQ(context.view_w, 3);
+    EXPECT_EQ(context.flags, CONTEXT_VIEW_SET);
+}
+
 TEST(DrawContext, BlendingOnlyFor32BitAlphaScreensAndTranslucentColours) {
     const std::uint32_t under = 0xFF204060, translucent = 0x80FF0000;
     struct Case {
