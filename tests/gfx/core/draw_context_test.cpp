@@ -48,10 +48,11 @@ TEST(DrawContext, ANewScreenRebuildsTheContextButTheSameScreenKeepsIt) {
     context.work_page = 1;
     context.fg_colour = 7;
     context.view_w = 4;
+    context.view_h = 1;
     context.flags |= CONTEXT_VIEW_SET;
     EXPECT_EQ(context_get().work_page, 1);
     view_reset(context);
-    EXPECT_EQ(context.view_w, 30);
+    EXPECT_EQ(std::pair(context.view_w, context.view_h), std::pair(30, current_screen()->height));
     EXPECT_EQ(context.flags, 0u);
     TestScreen second({.height = 300});
     EXPECT_EQ(context_get().work_page, 0);
