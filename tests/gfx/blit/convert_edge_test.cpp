@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -20,6 +22,42 @@ TEST(ConvertEdge, WithoutAScreenNothingIsWritten) {
         display.fill(0xA5);
         convert(display.data(), 16);
         for (const std::uint8_t byte : display) ASSERT_EQ(byte, 0xA5);
+    }
+}
+
+// Called on their own, the vector members finish a line that is no multiple of four pixels as the
+// plain ones do: the last pixels are read from where they lie in the framebuffer.
+TEST(ConvertEdge, VectorMembersAgreeWithPlainOnesAtAnyWidth) {
+    struct Pair {
+        int depth;
+        ConvertFn plain, vector;
+        int out_bytes;
+    };
+    std::mt19937 random(7);
+    for (const Pair& pair : {Pair{16, convert_16_to_32, convert_16_to_32_mmx, 4},
+                             Pair{32, convert_32_to_16_rl, convert_32_to_16_rl_mmx, 2},
+                             Pair{32, convert_32_to_24_rl, convert_32_to_24_rl_mmx, 3}}) {
+        for (const int width : {5, 6, 7, 23}) {
+            ScreenState screen;
+            screen.depth = pair.depth;
+            screen.width = width;
+            screen.height = 2;
+            screen.bytes_per_pixel = pair.depth / 8;
+            screen.pitch = width * screen.bytes_per_pixel;
+            screen.scanline_size = 1;
+            screen.dirty.assign(2, 1);
+            std::vector<std::uint8_t> pixels(static_cast<std::size_t>(screen.pitch * 2));
+            for (auto& byte : pixels) byte = static_cast<std::uint8_t>(random());
+            screen.visible_fb = pixels.data();
+            set_current_screen(&screen);
+            const int pitch = width * pair.out_bytes + 8;
+            std::vector<std::uint8_t> plain(static_cast<std::size_t>(pitch * 2), 0xA5);
+            std::vector<std::uint8_t> vector = plain;
+            pair.plain(plain.data(), pitch);
+            pair.vector(vector.data(), pitch);
+            set_current_screen(nullptr);
+            EXPECT_EQ(vector, plain) << pair.depth << " to " << pair.out_bytes * 8 << ", " << width;
+        }
     }
 }
 
