@@ -21,6 +21,8 @@ from __future__ import annotations
 
 import argparse
 import dataclasses
+import fcntl
+import hashlib
 import json
 import os
 import random
@@ -50,12 +52,26 @@ FOLDER_TESTS = {
     "gfx/x11": rf"^({UNIT}|zered_x11_tests.*)$",
 }
 
+# The test program that answers first for a folder: it is built and run before the others, and a
+# mutant it catches needs no other program relinked (most mutants are caught there).
+OWN_PROGRAM = {
+    "app": "app_tests",
+    "runtime": "runtime_tests",
+    "gfx/core": "zered_core_tests",
+    "gfx/screen": "zered_screen_tests",
+    "gfx/console": "zered_console_tests",
+    "gfx/blit": "zered_blit_tests",
+    "gfx/window": "zered_window_tests",
+    "gfx/x11": "zered_x11_tests",
+    "gfx/win32": "zered_win32_tests",
+}
+
 # ctest name -> build target; e2e scripts need the program itself.
 def build_targets(test_names: list[str]) -> list[str]:
     targets = []
     for name in test_names:
         # A program that runs again on other displays is one target: zered_x11_tests_16bit.
-        target = "drivenudge" if name.startswith("e2e_") else re.sub(r"_(16bit|directcolor)$", "", name)
+        target = "drivenudge" if name.startswith("e2e_") else re.sub(r"^(zered_x11_tests)_\w+$", r"\1", name)
         if target not in targets:
             targets.append(target)
     return targets
@@ -301,24 +317,86 @@ def run(cmd: list[str], timeout: float | None = None, cwd: Path = ROOT) -> tuple
         return -1, "timed out"
 
 
-def run_tests(build: Path, regex: str, timeout: float, wrapper: list[str]) -> str:
-    """'caught', 'timeout' or 'survived'."""
-    cmd = wrapper + ["ctest", "--test-dir", str(build), "-R", regex, "--timeout", str(int(timeout)),
-                     "--stop-on-failure", "-j1"]
-    start = time.monotonic()
-    proc = subprocess.Popen(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                            text=True, start_new_session=True)
+@dataclasses.dataclass
+class Test:
+    name: str
+    command: list[str]
+    cwd: str
+    env: dict[str, str]
+    skip_code: int | None
+
+
+def discover_tests(build: Path, regex: str) -> list[Test]:
+    """The tests ctest would run, with their commands and properties, so that they can be run
+    directly under a limit of our own: ctest's --timeout does not shorten a test's TIMEOUT
+    property, and a hanging mutant would cost the full property (minutes) each time."""
+    code, out = run(["ctest", "--test-dir", str(build), "-R", regex, "--show-only=json-v1"])
+    if code:
+        return []
+    found = []
+    for t in json.loads(out[out.index("{"):])["tests"]:
+        props = {p["name"]: p["value"] for p in t.get("properties", [])}
+        env = {}
+        for item in props.get("ENVIRONMENT", []):
+            key, _, value = item.partition("=")
+            env[key] = value
+        skip = props.get("SKIP_RETURN_CODE")
+        if props.get("WILL_FAIL") or props.get("PASS_REGULAR_EXPRESSION") or props.get("DISABLED"):
+            raise SystemExit(f"test {t['name']} has pass/fail properties this tool does not read")
+        found.append(Test(t["name"], t["command"], props.get("WORKING_DIRECTORY", str(build)), env,
+                          int(skip) if skip is not None else None))
+    return found
+
+
+def run_tests(tests: list[Test], limits: dict[str, float], took: dict[str, float] | None = None) -> str:
+    """'caught', 'timeout' or 'survived': the programs one after another, the first failure ends
+    the run, each under its own limit in seconds (a hang is killed with its children). `took`,
+    when given, receives each program's time."""
+    for t in tests:
+        start = time.monotonic()
+        # A test program stops at its first failing test: that is all a mutant needs to know.
+        proc = subprocess.Popen(t.command, cwd=t.cwd,
+                                env={**os.environ, "GTEST_FAIL_FAST": "1", **t.env},
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            code = proc.wait(timeout=limits[t.name])
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+            return "timeout"
+        if took is not None:
+            took[t.name] = time.monotonic() - start
+        if code != 0 and code != t.skip_code:
+            return "caught"
+    return "survived"
+
+
+TABLE_HEAD = "| folder | score | caught | survived | equivalent | mutants run | sample of | seed | date |"
+
+
+def table_row(folder: str, score: float, counts: dict[str, int], run_count: int, total: int,
+              seed: str) -> str:
+    caught = counts["caught"] + counts["timeout"]
+    return (f"| {folder} | {score:.1f} % | {caught} | {counts['survived']} | {counts['equivalent']} "
+            f"| {run_count} | {total} | {seed} | {time.strftime('%Y-%m-%d', time.gmtime())} |")
+
+
+def record_rows(readme: Path, rows: dict[str, str]) -> None:
+    """Puts each folder's row into the score table of tests/README.md (replacing the folder's old
+    row, keeping the table in folder order)."""
+    lines = readme.read_text().split("\n")
     try:
-        out, _ = proc.communicate(timeout=timeout + 30)
-    except subprocess.TimeoutExpired:
-        os.killpg(proc.pid, signal.SIGKILL)
-        proc.communicate()
-        return "timeout"
-    if proc.returncode == 0:
-        return "survived"
-    if "Timeout" in out or time.monotonic() - start > timeout:
-        return "timeout"
-    return "caught"
+        head = lines.index(TABLE_HEAD)
+    except ValueError:
+        raise SystemExit(f"no score table in {readme} (a line {TABLE_HEAD!r})")
+    end = head + 2
+    while end < len(lines) and lines[end].startswith("| "):
+        end += 1
+    table = {line.split(" | ")[0][2:]: line for line in lines[head + 2:end]}
+    table.update(rows)
+    lines[head + 2:end] = [table[k] for k in sorted(table)]
+    readme.write_text("\n".join(lines))
 
 
 def main() -> int:
@@ -331,21 +409,47 @@ def main() -> int:
     ap.add_argument("--kinds", default="", help="only these kinds, comma-separated "
                     "(relational,logical,arithmetic,bitwise,constant,negate,return,delete)")
     ap.add_argument("--tests", default="", help="ctest regular expression instead of the folder's own")
-    ap.add_argument("--timeout", type=float, default=0, help="seconds per test run (default: 3x the clean run + 10)")
+    ap.add_argument("--timeout", type=float, default=0,
+                    help="seconds each test program may take (default: 5x its clean run + 20); "
+                         "wins over the tests' own TIMEOUT property")
     ap.add_argument("--list", action="store_true", help="list the mutants and stop")
     ap.add_argument("--report", default="", help="also write the results as JSON lines to this file")
+    ap.add_argument("--again", default="",
+                    help="a report of an earlier run of the same sample: its caught (not timed "
+                         "out) and unbuilt mutants of files unchanged since are taken over, the "
+                         "rest run again "
+                         "(for a re-run after tests were added)")
+    ap.add_argument("--record", action="store_true",
+                    help="write each folder's row into the score table of tests/README.md")
     args = ap.parse_args()
 
     build = ROOT / "build" / args.preset
     platform_skip = "/posix/" if args.preset == "windows" else "/win32/"
-    wrapper: list[str] = []
-    if args.preset == "windows":
-        wrapper = [str(ROOT / "cmake" / "wine-session.sh"), str(build / "wineprefix")]
+    if args.preset == "windows" and not args.list and not os.environ.get("DN_MUTATE_WINE_SESSION"):
+        # One Wine session (display, wineserver) for the whole run: a session per mutant costs
+        # seconds each. The build tree's prefix must exist first: configure if needed.
+        if not (build / "CMakeCache.txt").exists():
+            code, out = run(["cmake", "--preset", args.preset])
+            if code:
+                print(out)
+                return 2
+        os.environ["DN_MUTATE_WINE_SESSION"] = "1"
+        session = [str(ROOT / "cmake" / "wine-session.sh"), str(build / "wineprefix")]
+        return subprocess.call(session + [sys.executable, str(Path(__file__).resolve()), *sys.argv[1:]])
     kinds = set(filter(None, args.kinds.split(",")))
     equivalents = read_equivalents()
     files_re = re.compile(args.files) if args.files else None
     restorer = Restorer(build / "mutate-journal.json")
-    if build.exists():
+    if not args.list:
+        # One run per build tree: a second one would rebuild under the first one's mutant, and
+        # take the first one's journal for a run that was killed.
+        build.mkdir(parents=True, exist_ok=True)
+        lock = open(build / "mutate.lock", "w")
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except OSError:
+            print(f"another mutation run is using {build}", file=sys.stderr)
+            return 2
         restorer.recover()
 
     def on_signal(signum, _frame):
@@ -361,8 +465,18 @@ def main() -> int:
             print(out)
             return 2
 
+    earlier: dict[tuple[str, int, str], dict] = {}
+    if args.again:
+        for raw in Path(args.again).read_text().splitlines():
+            r = json.loads(raw)
+            earlier[(r["path"], r["line"], r["mutated"])] = r
+
+    def file_hash(path: Path) -> str:
+        return hashlib.sha256(path.read_bytes()).hexdigest()
+
     report = open(args.report, "w") if args.report else None
     totals = []
+    rows = {}
     for folder in args.folders:
         folder = folder.rstrip("/")
         files = sorted(p for p in (ROOT / folder).rglob("*.cpp")
@@ -373,11 +487,12 @@ def main() -> int:
             files = [p for p in files if "/x11/" not in str(p) or folder.endswith("x11")]
         mutants = [m for f in files for m in mutants_of_file(f) if not kinds or m.kind in kinds]
         total_found = len(mutants)
-        if args.sample and len(mutants) > args.sample:
+        sampled = bool(args.sample and len(mutants) > args.sample)
+        if sampled:
             mutants = sorted(random.Random(args.seed).sample(mutants, args.sample),
                              key=lambda m: (m.path, m.line))
         print(f"== {folder}: {len(mutants)} mutants"
-              + (f" (a sample of {total_found})" if len(mutants) < total_found else ""), flush=True)
+              + (f" (a sample of {total_found})" if sampled else ""), flush=True)
         if args.list:
             for m in mutants:
                 print(f"{m.path}:{m.line} [{m.kind}] {m.original.strip()} => {m.mutated.strip()}")
@@ -387,45 +502,65 @@ def main() -> int:
         if not regex:
             print(f"no tests known for {folder}; give --tests", file=sys.stderr)
             return 2
-        code, out = run(["ctest", "--test-dir", str(build), "-N", "-R", regex])
-        tests = re.findall(r"Test\s+#\d+: (\S+)", out)
+        tests = discover_tests(build, regex)
         if not tests:
             print(f"no tests match {regex} in {build}", file=sys.stderr)
             return 2
-        targets = build_targets(tests)
-        build_cmd = ["cmake", "--build", str(build), "-j", "2", "--target", *targets]
-        code, out = run(build_cmd)
-        if code:
-            print(out)
-            print("the clean tree does not build", file=sys.stderr)
-            return 2
-        start = time.monotonic()
-        clean = run_tests(build, regex, 600, wrapper)
-        elapsed = time.monotonic() - start
+        # The folder's own program first: build and run it alone, and the rest only for a
+        # mutant it lets through.
+        own = OWN_PROGRAM.get(folder)
+        first = [t for t in tests if t.name == own]
+        rest = [t for t in tests if t.name != own]
+        stages = [s for s in (first, rest) if s]
+        build_cmds = [["cmake", "--build", str(build), "-j", "2", "--target",
+                       *build_targets([t.name for t in stage])] for stage in stages]
+        for cmd in build_cmds:
+            code, out = run(cmd)
+            if code:
+                print(out)
+                print("the clean tree does not build", file=sys.stderr)
+                return 2
+        took: dict[str, float] = {}
+        clean = run_tests(tests, {t.name: 1200 for t in tests}, took)
         if clean != "survived":
             print(f"the clean tree fails its tests ({regex}); fix that first", file=sys.stderr)
             return 2
-        timeout = args.timeout or 3 * elapsed + 10
-        print(f"   tests {', '.join(tests)}: {elapsed:.1f} s clean, limit {timeout:.0f} s", flush=True)
+        # Each program's limit: five times its clean run plus 20 s, so that a machine busy with
+        # other work does not pass for a hang, while a real one still costs seconds, not minutes.
+        limits = {name: args.timeout or 5 * seconds + 20 for name, seconds in took.items()}
+        print(f"   tests {', '.join(t.name for t in tests)}: {sum(took.values()):.1f} s clean, "
+              f"limits {', '.join(f'{limits[t.name]:.0f}' for t in tests)} s", flush=True)
 
         counts = {"caught": 0, "timeout": 0, "survived": 0, "not built": 0, "equivalent": 0}
         survivors = []
+        reused = 0
         for m in mutants:
             path = ROOT / m.path
             original = path.read_text()
             lines = original.split("\n")
             if lines[m.line - 1] != m.original:
                 continue
-            lines[m.line - 1] = m.mutated
-            try:
-                restorer.plant(path, original, "\n".join(lines))
-                code, _ = run(build_cmd, timeout=600)
-                if code:
-                    result = "not built"
-                else:
-                    result = run_tests(build, regex, timeout, wrapper)
-            finally:
-                restorer.restore()
+            digest = file_hash(path)
+            before = earlier.get((m.path, m.line, m.mutated))
+            # A timeout runs again: it may have been a busy machine rather than a hang.
+            if before and before.get("file") == digest and before["result"] in ("caught", "not built"):
+                result = before["result"]
+                reused += 1
+            else:
+                lines[m.line - 1] = m.mutated
+                result = "survived"
+                try:
+                    restorer.plant(path, original, "\n".join(lines))
+                    for stage, cmd in zip(stages, build_cmds):
+                        code, _ = run(cmd, timeout=600)
+                        if code:
+                            result = "not built"
+                            break
+                        result = run_tests(stage, limits)
+                        if result != "survived":
+                            break
+                finally:
+                    restorer.restore()
             if result == "survived" and m.key() in equivalents:
                 result = "equivalent"
             counts[result] += 1
@@ -434,7 +569,7 @@ def main() -> int:
             print(f"{m.path}:{m.line} [{m.kind}] {m.original.strip()} => {m.mutated.strip()}  "
                   f"{result}", flush=True)
             if report:
-                report.write(json.dumps({**dataclasses.asdict(m), "result": result}) + "\n")
+                report.write(json.dumps({**dataclasses.asdict(m), "result": result, "file": digest}) + "\n")
                 report.flush()
         caught = counts["caught"] + counts["timeout"]
         scored = caught + counts["survived"]
@@ -446,12 +581,22 @@ def main() -> int:
                 print(f"{m.key()} | ")
         print(f"== {folder}: score {score:.1f} % ({caught} caught of {scored}; "
               f"{counts['timeout']} by timeout, {counts['not built']} not built, "
-              f"{counts['equivalent']} equivalent)", flush=True)
-        run(build_cmd)  # leave the build tree matching the sources
+              f"{counts['equivalent']} equivalent"
+              + (f"; {reused} results taken over from {args.again}" if reused else "") + ")", flush=True)
+        name = folder + (f" ({args.preset})" if args.preset != "native" else "")
+        rows[name] = table_row(name, score, counts, sum(counts.values()), total_found,
+                               str(args.seed) if sampled else "all")
+        for cmd in build_cmds:
+            run(cmd)  # leave the build tree matching the sources
 
-    if len(totals) > 1:
-        for folder, score, counts in totals:
-            print(f"{folder}: {score:.1f} %")
+    if rows:
+        print(TABLE_HEAD)
+        print("|---|---|---|---|---|---|---|---|---|")
+        for row in rows.values():
+            print(row)
+        if args.record:
+            record_rows(ROOT / "tests" / "README.md", rows)
+            print("rows written to tests/README.md")
     return 0
 
 

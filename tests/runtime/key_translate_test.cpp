@@ -36,6 +36,10 @@ TEST(TranslateKey, CharactersStayUnlessTheyAreTheKeysOwn) {
     // Ctrl+2 gives the extended code 3 from the table row.
     EXPECT_EQ(key('2', 0x03, '2', KEYMOD_LEFT_CTRL), 0x03FF);
     EXPECT_EQ(key(0, 0x2A, vk::shift, KEYMOD_SHIFT), none) << "Shift alone";
+    // Alt+Esc: the extended code 1, the smallest there is.
+    EXPECT_EQ(key(0x1B, 0x01, vk::escape, KEYMOD_LEFT_ALT), 0x01FF);
+    // Case changes only letters: 0x11 is not the 1 key's own character, with or without Alt.
+    EXPECT_EQ(key(0x11, 0x02, '1', KEYMOD_LEFT_ALT), 0x11);
 }
 
 TEST(TranslateKey, EnhancedKeysUseTheirOwnTable) {

@@ -1,3 +1,4 @@
+#include "app/entry.h"
 #include "app/usage_text.h"
 #include "app/wake_cycle.h"
 #include "runtime/console_input.h"
@@ -63,6 +64,7 @@ class WakeCycle : public ::testing::Test {
         fs::remove_all(root_);
         fs::create_directories(root_ / "c");
         fs::create_directories(root_ / "d");
+        fs::create_directories(root_ / "t");
         fs::create_directories(root_ / "elsewhere");
         ::setenv("DRIVENUDGE_ROOT", root_.c_str(), 1);
         rt::resolve_drive_root();
@@ -167,6 +169,36 @@ TEST_F(WakeCycle, DirectoryOperationsPassResultsThrough) {
     EXPECT_EQ(rt::remove_directory("$drivenudge.tmp"), 0);
     EXPECT_EQ(rt::change_to_system_directory(), 0);
     EXPECT_EQ(fs::current_path(), "/");
+}
+
+// The cycle never ends by itself: the wait that would start the given pass throws instead.
+struct CycleStop {};
+int waits_left = 0;
+void record_then_stop(int ms) {
+    if (waits_left-- == 0) throw CycleStop{};
+    waits.push_back(ms);
+}
+
+// The wake path takes the first argument only, however many follow: a drive named by a later
+// one is never visited, and the share counts the first argument's characters alone.
+TEST_F(WakeCycle, TheRunCyclesTheFirstArgumentOnly) {
+    const std::vector<std::vector<const char*>> lines{
+        {"cd", "t"}, {"cd", "t", "/h"}, {"c", "dt", "t"}, {"cd", ""}};
+    for (const auto& line : lines) {
+        std::vector<char*> argv{const_cast<char*>("drivenudge")};
+        for (const char* a : line) argv.push_back(const_cast<char*>(a));
+        argv.push_back(nullptr);
+        fs::create_directory(marker("t"));
+        const int count = static_cast<int>(std::string_view(line[0]).size());
+        waits.clear();
+        waits_left = 2 * count; // two whole passes
+        rt::set_wait(record_then_stop);
+        EXPECT_THROW(drivenudge::run(static_cast<int>(argv.size()) - 1, argv.data()), CycleStop);
+        // Stops at the first wrong line: a run that took another argument may never sleep.
+        ASSERT_EQ(waits, std::vector<int>(static_cast<std::size_t>(2 * count), 170000 / count))
+            << line[1];
+        ASSERT_TRUE(fs::exists(marker("t"))) << line[1] << ": drive t was visited";
+    }
 }
 
 TEST_F(WakeCycle, LongArgumentsOfAnyBytesStayInsideTheRoots) {

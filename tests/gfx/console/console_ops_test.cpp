@@ -156,6 +156,31 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     EXPECT_TRUE(line_is(0, 39, 0) && line_is(0, 40, 0x55) && cell(0, 0, 5) == 'X');
 }
 
+// Text reaches the pixels under the driver's lock, taken once a print and given back.
+TEST_F(ConsoleOps, PrintingHoldsTheLock) {
+    // 50 columns, as every screen here that prints: the output device keeps the width it first saw.
+    open(400, 80, 8, 1, &recording);
+    rt::print_string(rt::standard_output_channel, "ab\r\ncd\r\nef", 0);
+    EXPECT_EQ(driver_log().locks, 1);
+    EXPECT_FALSE(driver_log().held);
+    EXPECT_EQ(screen().lock_count, 0);
+}
+
+// Without a screen every operation answers at once and touches nothing.
+TEST_F(ConsoleOps, WithoutAScreen) {
+    ASSERT_EQ(current_screen(), nullptr);
+    clear_screen(CLEAR_ALL);
+    EXPECT_EQ(set_colour(4, 1, 0), 0);
+    EXPECT_EQ(set_pages(1, 1), 0);
+    rt::set_last_error(0);
+    EXPECT_EQ(copy_page(0, 1), 1);
+    EXPECT_EQ(rt::last_error(), 1);
+    int x = 0;
+    EXPECT_EQ(query_mouse(&x, nullptr, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(x, -1);
+    EXPECT_EQ(move_mouse(1, 1, 1, 0), 1);
+}
+
 TEST_F(ConsoleOps, SetColourByScreenKind) {
     open(400, 80, 8, 1, nullptr);
     EXPECT_EQ(set_colour(4, 1, 0), 15) << "old background 0 << 16 | old foreground 15";
@@ -168,12 +193,24 @@ TEST_F(ConsoleOps, SetColourByScreenKind) {
     EXPECT_EQ(static_cast<std::uint32_t>(set_colour(0xFF8000, 0x0000FF, 0)), 0xFFFFFFFFu);
     EXPECT_EQ(std::pair(context_get().fg_colour, context_get().bg_colour), std::pair(0xFC00u, 0x1Fu));
     EXPECT_EQ(static_cast<std::uint32_t>(set_colour(0, 0, 3)), 0xFFFF8200u);
+    set_colour(0x804020, 0x102030, 0); // components whose bits all differ from their neighbours'
+    EXPECT_EQ(std::pair(context_get().fg_colour, context_get().bg_colour),
+              std::pair(0x8204u, 0x1106u));
 
-    // Mode 7: the foreground is a colour of 4 bits, the background palette entry 0's value.
-    open_mode(7);
-    set_colour(0x1E, 2, 0);
-    EXPECT_EQ(context_get().fg_colour, 14u);
-    EXPECT_EQ(screen().device_palette[0], screen().source_palette[2]);
+    // Modes 7 to 9: the foreground is a colour of 4 bits, the background palette entry 0's
+    // value. Other numbered modes take both colours as they are.
+    for (const int mode : {7, 8, 9, 10, 12, 13}) {
+        open_mode(mode);
+        const std::uint32_t entry_0 = screen().device_palette[0];
+        set_colour(0x1E, 2, 0);
+        const bool through_palette = mode >= 7 && mode <= 9;
+        EXPECT_EQ(context_get().fg_colour, through_palette ? 14u : 0x1Eu) << mode;
+        EXPECT_EQ(screen().device_palette[0], through_palette ? screen().source_palette[2] : entry_0)
+            << mode;
+        if (!through_palette) {
+            EXPECT_EQ(context_get().bg_colour, 2u) << mode;
+        }
+    }
 
     // Mode 1: the background's low bits pick the colour set (1 is set -3: 0, 3, 5, 7) and the
     // foreground is entry 0's value; the drawing colours stay.
@@ -262,11 +299,44 @@ TEST_F(ConsoleOps, PalettePorts) {
     EXPECT_EQ(read, std::vector<std::uint32_t>({(last >> 2) & 63, (last >> 10) & 63,
                                                 (last >> 18) & 63, (first >> 2) & 63}));
 
+    // Default entries whose components all differ: red, green, blue in that order, and the next
+    // entry after the third component, not before.
+    const auto components = [&](int first, int count) {
+        std::vector<int> all;
+        for (int e = first; e < first + count; ++e)
+            for (const int shift : {2, 10, 18})
+                all.push_back(static_cast<int>(screen().source_palette[e & 255] >> shift & 63));
+        return all;
+    };
+    int entry = 16; // the first entry whose components differ from each other and the next red
+    for (std::vector<int> c = components(entry, 2);
+         c[0] == c[1] || c[1] == c[2] || c[0] == c[2] || c[3] == c[0] || c[3] == c[1] ||
+         c[3] == c[2];
+         c = components(++entry, 2))
+        ASSERT_LT(entry, 250);
+    const std::vector<int> defaults = components(entry, 3);
+    port_out(PORT_DAC_READ_INDEX, entry);
+    std::vector<int> back;
+    for (std::size_t i = 0; i < defaults.size(); ++i) back.push_back(port_in(PORT_DAC_DATA));
+    EXPECT_EQ(back, defaults);
+    // A new index starts at red again, even mid-entry.
+    port_out(PORT_DAC_READ_INDEX, entry);
+    EXPECT_EQ(port_in(PORT_DAC_DATA), defaults[0]);
+    port_out(PORT_DAC_READ_INDEX, entry + 1);
+    EXPECT_EQ(port_in(PORT_DAC_DATA), defaults[3]);
+
     EXPECT_EQ(port_in(0x10000 | PORT_INPUT_STATUS), STATUS_RETRACE) << "16-bit port numbers";
     EXPECT_EQ(driver_log().vsyncs, 1);
     EXPECT_EQ(port_in(0x3C8), -1);
     EXPECT_EQ(port_out(0x3C6, 0), -1);
     EXPECT_EQ(port_out(0x3CA, 0), -1);
+
+    // A new index drops the components written so far.
+    port_out(PORT_DAC_WRITE_INDEX, 7);
+    port_out(PORT_DAC_DATA, 63);
+    port_out(PORT_DAC_WRITE_INDEX, 7);
+    for (const int component : {1, 2, 3}) port_out(PORT_DAC_DATA, component);
+    EXPECT_EQ(screen().device_palette[7], 12u << 16 | 8u << 8 | 4u);
 
     // A sequence broken off by a new screen goes on at the same component.
     port_out(PORT_DAC_WRITE_INDEX, 9);
@@ -287,6 +357,16 @@ TEST_F(ConsoleOps, PalettePorts) {
     EXPECT_EQ(screen().device_palette[6], colour);
     EXPECT_EQ(dirty_lines(), screen().height);
 
+    // There, written entries read back as written, across the wrap from 63 to 0.
+    port_out(PORT_DAC_WRITE_INDEX, 62);
+    const std::vector<int> written{1, 2, 3, 61, 62, 60, 17, 34, 51};
+    for (const int component : written) port_out(PORT_DAC_DATA, component);
+    EXPECT_EQ(screen().source_palette[63], 60u << 18 | 62u << 10 | 61u << 2);
+    port_out(PORT_DAC_READ_INDEX, 62 | 128);
+    back.clear();
+    for (std::size_t i = 0; i < written.size(); ++i) back.push_back(port_in(PORT_DAC_DATA));
+    EXPECT_EQ(back, written);
+
     open(64, 16, 32, 1, &recording);
     EXPECT_EQ(port_out(PORT_DAC_WRITE_INDEX, 1), -1);
     EXPECT_EQ(port_in(PORT_DAC_DATA), -1);
@@ -305,6 +385,7 @@ TEST_F(ConsoleOps, Mouse) {
     EXPECT_EQ(move_mouse(1, 2, 1, 0), 1);
 
     open(64, 16, 8, 1, &recording);
+    dirty_lines();
     EXPECT_EQ(query_mouse(&x, &y, &wheel, &buttons, &clip), 0);
     EXPECT_EQ(values(), std::vector<int>({10, 20, 3, 1, 0}));
     EXPECT_TRUE(driver_log().mouse_locked);
@@ -317,6 +398,7 @@ TEST_F(ConsoleOps, Mouse) {
     EXPECT_EQ(move_mouse(5, 6, 0, 1), 0);
     EXPECT_EQ(driver_log().set_mouse_args, std::vector<int>({5, 6, 0, 1}));
     EXPECT_TRUE(driver_log().mouse_locked && !driver_log().held);
+    EXPECT_EQ(dirty_lines(), 0) << "the mouse draws nothing";
 }
 
 } // namespace

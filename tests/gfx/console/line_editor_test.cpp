@@ -140,6 +140,20 @@ TEST_F(LineInput, LinesAcrossRows) {
     EXPECT_EQ(cursor(), std::pair(2, 8));
 }
 
+// A line longer than the text view: Home stops at the view's first row, and End from there runs
+// past the last row by as many rows as the line is longer (two here), each of them scrolled up.
+TEST_F(LineInput, EndBelowTheViewScrollsByEveryMissingRow) {
+    ASSERT_EQ(rt::text_view_set(8, 10), 0);
+    rt::move_cursor(10, 1, 0);
+    const std::string line = std::string(50, 'a') + std::string(50, 'b') +
+                             std::string(50, 'c') + std::string(50, 'd') + std::string(30, 'e');
+    EXPECT_EQ(input(text(line) + Keys{rt::key_home, rt::key_end, enter}), line);
+    EXPECT_EQ(cursor(), std::pair(30, 9));
+    EXPECT_EQ(row(7) + row(8) + row(9), padded(std::string(30, 'e')) + padded("") + padded(""));
+    EXPECT_EQ(row(6), padded("")) << "above the view nothing moves";
+    rt::text_view_reset();
+}
+
 TEST_F(LineInput, APromptEndingInTheLastCellKeepsItsLastCharacter) {
     rt::move_cursor(10, 1, 0);
     const std::string prompt = std::string(48, '.') + "AB";
@@ -208,6 +222,10 @@ TEST_F(LineInput, RawLines) {
     EXPECT_EQ(row(4).back(), ' ');
     EXPECT_EQ(row(5).front(), ' ');
     EXPECT_EQ(std::string(buffer.data(), 2), std::string("\r\0", 2));
+
+    // Character 255 is a character like any other; extended codes are skipped.
+    rt::move_cursor(9, 1, 0);
+    EXPECT_EQ(read(Keys{255, 0x4BFF, 'z', enter}, 10), std::string("\xFFz\r\0########", 12));
 
     screen_exit_handler();
     EXPECT_EQ(read_line_raw(buffer.data(), 12), nullptr);

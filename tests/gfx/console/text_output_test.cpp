@@ -295,11 +295,63 @@ TEST_F(TextOutput, CellColoursByDepth) {
 }
 
 TEST_F(TextOutput, MarksOnlyTheRowsItDrew) {
-    std::fill(screen().dirty.begin(), screen().dirty.end(), 0);
-    rt::move_cursor(3, 5, 0);
-    print("hi");
-    for (int line = 0; line < 80; ++line)
-        EXPECT_EQ(screen().dirty[line] != 0, line >= 16 && line < 24) << line;
+    struct Case {
+        int row, column;
+        const char* text;
+        int first_line, end_line;
+    };
+    for (const Case& c : {Case{3, 5, "hi", 16, 24}, Case{3, 5, "hi\r\nyo\r\n!", 16, 40},
+                          Case{6, 48, "abcde", 40, 56}}) {
+        std::fill(screen().dirty.begin(), screen().dirty.end(), 0);
+        rt::move_cursor(c.row, c.column, 0);
+        print(c.text);
+        for (int line = 0; line < 80; ++line)
+            EXPECT_EQ(screen().dirty[line] != 0, line >= c.first_line && line < c.end_line)
+                << c.text << " " << line;
+    }
+}
+
+// A driver presents only dirty lines: every kind of scroll marks every pixel line of the text
+// view, the freed rows at its bottom included, and nothing outside it.
+TEST_F(TextOutput, EveryScrollMarksTheWholeViewIncludingTheFreedRows) {
+    struct Case {
+        const char* what;
+        int view_first, view_last; // text rows, 1-based; 0: the whole screen
+        std::string before, text;  // printed on the view's last row; the marks count from `text`
+        int first_line, end_line;
+    };
+    const std::string full_row(50, 'A');
+    const Case cases[] = {
+        {"line feed", 0, 0, "", "x\r\n", 0, 80},
+        {"line feed alone", 0, 0, "", "\n", 0, 80},
+        {"two line feeds", 0, 0, "", "x\n\n", 0, 80},
+        {"wrap past the last cell", 0, 0, "", full_row + "Z", 0, 80},
+        {"deferred wrap settled", 0, 0, full_row, "Z", 0, 80},
+        {"deferred wrap, empty print", 0, 0, full_row, "", 0, 80},
+        {"line feed in a view", 3, 6, "", "abc\r\n", 16, 48},
+        {"deferred wrap in a view", 3, 6, full_row, "Z", 16, 48},
+        {"line feed in a view at the bottom", 7, 10, "", "\n", 48, 80},
+    };
+    for (const Case& c : cases) {
+        fill_rows_with_digits();
+        if (c.view_first) {
+            ASSERT_EQ(rt::text_view_set(c.view_first, c.view_last), 0);
+        }
+        rt::move_cursor(c.view_first ? c.view_last : 10, 1, 0);
+        print(c.before);
+        std::fill(screen().dirty.begin(), screen().dirty.end(), 0);
+        if (c.text.empty())
+            print_text(nullptr, 0, rt::PRINT_EVEN_EMPTY);
+        else
+            print(c.text);
+        std::vector<int> wrong;
+        for (int line = 0; line < 80; ++line)
+            if ((screen().dirty[static_cast<std::size_t>(line)] != 0) !=
+                (line >= c.first_line && line < c.end_line))
+                wrong.push_back(line);
+        EXPECT_EQ(wrong, std::vector<int>{}) << c.what << ": lines marked wrongly";
+        rt::text_view_reset();
+    }
 }
 
 TEST_F(TextOutput, CursorMovesAndPrintZones) {

@@ -136,6 +136,20 @@ TEST(BlockOps, SpanFillsOfNoPixelsOrFewerWriteNothing) {
         }
 }
 
+// The features the routines are chosen by, as the compiler's own processor checks report them.
+TEST(BlockOps, ProcessorFeaturesAsTheProcessorReportsThem) {
+#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__) && defined(__SSE2__)
+    __builtin_cpu_init();
+    EXPECT_EQ(cpu_has_mmx(), __builtin_cpu_supports("mmx") != 0);
+    // At least the level each extension stands for, and below it without the extension.
+    EXPECT_EQ(vector_level_detected() >= vector_level_avx2, __builtin_cpu_supports("avx2") != 0);
+    EXPECT_EQ(vector_level_detected() >= vector_level_ssse3, __builtin_cpu_supports("ssse3") != 0);
+#endif
+    force_plain_routines(true);
+    EXPECT_FALSE(cpu_has_mmx());
+    force_plain_routines(false);
+}
+
 TEST(BlockOps, CopyTowardsLowerAddressesSurvivesOverlap) {
     for (std::size_t distance : {1u, 3u, 8u, 15u, 16u, 40u}) {
         std::vector<std::uint8_t> data(300);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -127,6 +128,31 @@ TEST(RefreshRate, ZeroAndOneSayNothingOfTheRate) {
     for (const auto& [reported, kept] :
          {std::pair{0, 0}, std::pair{1, 0}, std::pair{-1, 0}, std::pair{2, 2}, std::pair{60, 60}})
         EXPECT_EQ(known_refresh_rate(reported), kept) << reported;
+}
+
+} // namespace
+
+namespace {
+
+// A list given up starts again empty; what it handed over is the caller's, in order.
+TEST(DisplaySizeList, GrowsInOrderAndStartsEmptyAfterRelease) {
+    zered::DisplaySizeList list;
+    int count = -1;
+    EXPECT_EQ(list.release(&count), nullptr);
+    EXPECT_EQ(count, 0);
+    for (const auto& [width, height] : {std::pair{640u, 480u}, {800u, 600u}})
+        ASSERT_TRUE(list.append(width, height));
+    std::uint32_t* first = list.release(&count);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(std::vector<std::uint32_t>(first, first + 2),
+              (std::vector<std::uint32_t>{640u << 16 | 480u, 800u << 16 | 600u}));
+    std::free(first);
+    EXPECT_EQ(list.count(), 0);
+    ASSERT_TRUE(list.append(1024, 768));
+    std::uint32_t* second = list.release(&count);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(second[0], 1024u << 16 | 768u);
+    std::free(second);
 }
 
 } // namespace

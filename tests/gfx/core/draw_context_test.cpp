@@ -48,15 +48,38 @@ TEST(DrawContext, ANewScreenRebuildsTheContextButTheSameScreenKeepsIt) {
     context.work_page = 1;
     context.fg_colour = 7;
     context.view_w = 4;
+    context.view_h = 1;
     context.flags |= CONTEXT_VIEW_SET;
     EXPECT_EQ(context_get().work_page, 1);
     view_reset(context);
-    EXPECT_EQ(context.view_w, 30);
+    EXPECT_EQ(std::pair(context.view_w, context.view_h), std::pair(30, current_screen()->height));
     EXPECT_EQ(context.flags, 0u);
     TestScreen second({.height = 300});
     EXPECT_EQ(context_get().work_page, 0);
     EXPECT_EQ(context_get().fg_colour, 15u);
     EXPECT_EQ(context_get().line_table.size(), 300u);
+}
+
+// A work page the screen does not have (left from elsewhere) falls back to page 0.
+TEST(DrawContext, AWorkPageOutsideTheScreenFallsBackToPageZero) {
+    TestScreen screen({.width = 4, .height = 2, .pages = 2});
+    DrawContext& context = context_get();
+    for (const int page : {-1, 2, 7}) {
+        context.work_page = page;
+        context_point_at_work_page(context, *current_screen());
+        EXPECT_EQ(context.work_page, 0) << page;
+        EXPECT_EQ(context.line_table[1], screen.pixel_address(0, 0, 1)) << page;
+    }
+}
+
+TEST(DrawContext, ViewResetWithoutAScreenChangesNothing) {
+    ASSERT_EQ(current_screen(), nullptr);
+    DrawContext context;
+    context.view_w = 3;
+    context.flags = CONTEXT_VIEW_SET;
+    view_reset(context);
+    EXPECT_EQ(context.view_w, 3);
+    EXPECT_EQ(context.flags, CONTEXT_VIEW_SET);
 }
 
 TEST(DrawContext, BlendingOnlyFor32BitAlphaScreensAndTranslucentColours) {

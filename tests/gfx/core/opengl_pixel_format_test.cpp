@@ -36,8 +36,8 @@ TEST(OpenGLPixelRequest, DefaultsFollowTheDepthAndTheFlagsAndKeepGivenSizes) {
     EXPECT_EQ(defaults(16, 0), (PixelRequest{.colour = 16, .red = 5, .green = 5, .blue = 5, .depth = 16}));
     EXPECT_EQ(defaults(32, 0),
               (PixelRequest{.colour = 32, .red = 8, .green = 8, .blue = 8, .alpha = 8, .depth = 16}));
-    EXPECT_EQ(defaults(24, 0).alpha, 0);
-    EXPECT_EQ(defaults(8, 0).red, 0);
+    EXPECT_EQ(defaults(24, 0), (PixelRequest{.colour = 24, .red = 8, .green = 8, .blue = 8, .depth = 16}));
+    EXPECT_EQ(defaults(8, 0), (PixelRequest{.colour = 8, .depth = 16}));
 
     const PixelRequest flagged =
         defaults(16, MODE_ACCUMULATION_BUFFER | MODE_STENCIL_BUFFER | MODE_MULTISAMPLE);

@@ -98,6 +98,16 @@ TEST(Palette, ShallowScreensShowOnlyTheirValuesThroughTheModesColourMaps) {
     }
 }
 
+TEST(Palette, WithoutAScreenCallsDoNothing) {
+    ASSERT_EQ(current_screen(), nullptr);
+    palette_set(-1, 0, 0, 0);
+    palette_set(3, 1, 2, 3);
+    palette_set_rgb(3, 1, 2, 3);
+    palette_set_value(3, 0x010203);
+    palette_resend();
+    EXPECT_EQ(current_screen(), nullptr);
+}
+
 TEST(Palette, DeepScreensIgnorePaletteCalls) {
     TestScreen screen({.depth = 16});
     palette_set(-1, 0, 0, 0);

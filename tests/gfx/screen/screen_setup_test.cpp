@@ -223,6 +223,14 @@ TEST_F(ScreenSetup, EveryNumberedMode) {
     }
     for (const int mode : {3, 4, 5, 6, -1, 22})
         EXPECT_EQ(screen_open_mode(mode, 0, 0, 0, 0), 1);
+
+    // From mode 14 on a caller may choose the depth among 8, 15, 16, 24 and 32; any other
+    // depth, or one asked of an earlier mode, leaves the mode's own.
+    for (auto [mode, asked, depth] : {std::tuple{14, 15, 16}, {14, 16, 16}, {21, 24, 32},
+                                      {14, 32, 32}, {14, 8, 8}, {14, 4, 8}, {13, 32, 8}}) {
+        ASSERT_EQ(screen_open_mode(mode, asked, 0, 0, 0), 0);
+        EXPECT_EQ(current_screen()->depth, depth) << mode << " " << asked;
+    }
 }
 
 TEST_F(ScreenSetup, PagesStartInTheBackgroundColour) {

@@ -272,6 +272,19 @@ TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
         ::GetClipCursor(&confined);
         EXPECT_TRUE(::EqualRect(&confined, &step.confined));
     }
+
+    // Column and row 0 are inside the window; beyond the last row the cursor stops there.
+    struct Move {
+        int x, y, column, row;
+    };
+    for (const Move& m : {Move{0, 0, 0, 0}, Move{0, 79, 0, 79}, Move{399, 80, 399, 79},
+                          Move{1, -3, 1, 0}, Move{0, 5, 0, 5}}) {
+        window_set_mouse(m.x, m.y, -1, -1);
+        ::GetCursorPos(&cursor);
+        const POINT expected = client_to_screen(m.column, m.row);
+        EXPECT_EQ(cursor.x, expected.x) << m.x << ", " << m.y;
+        EXPECT_EQ(cursor.y, expected.y) << m.x << ", " << m.y;
+    }
     ::SetCursorPos(0, 0);
 }
 
