@@ -7,29 +7,13 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "ppm.h"
+
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
-
-struct Picture {
-    int width = 400, height = 80;
-    std::vector<unsigned char> rgb;
-};
-
-bool read_ppm(const char* path, Picture& picture) {
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int maximum = 0;
-    in >> magic >> picture.width >> picture.height >> maximum;
-    in.get();
-    if (!in || magic != "P6" || maximum != 255) return false;
-    picture.rgb.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
-    in.read(reinterpret_cast<char*>(picture.rgb.data()), static_cast<long>(picture.rgb.size()));
-    return static_cast<bool>(in);
-}
 
 // An 8-bit channel placed under a TrueColor mask.
 unsigned long place(unsigned value, unsigned long mask) {
@@ -59,7 +43,7 @@ XImage* make_image(Display* display, int screen, const Picture& picture) {
 } // namespace
 
 int main(int argc, char** argv) {
-    Picture picture;
+    Picture picture{400, 80, {}};
     if (argc > 1 && !read_ppm(argv[1], picture)) return 2;
     Display* display = XOpenDisplay(nullptr);
     if (!display) return 1;

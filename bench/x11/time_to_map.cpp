@@ -7,10 +7,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "ppm.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,24 +30,6 @@ bool titled(Display* display, Window window, const char* title) {
     const bool same = std::strcmp(name, title) == 0;
     XFree(name);
     return same;
-}
-
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-};
-
-// A binary PPM with a maximum of 255 and no comments, as tests/data holds them.
-bool read_ppm(const char* path, Picture& picture) {
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int maximum = 0;
-    in >> magic >> picture.width >> picture.height >> maximum;
-    in.get();
-    if (!in || magic != "P6" || maximum != 255) return false;
-    picture.rgb.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
-    in.read(reinterpret_cast<char*>(picture.rgb.data()), static_cast<long>(picture.rgb.size()));
-    return static_cast<bool>(in);
 }
 
 // One channel of an X pixel scaled to 0..255.

@@ -21,6 +21,7 @@
 #include "gfx/screen/screen_setup.h"
 #include "gfx/core/screen_state.h"
 #include "gfx/window/key_table.h"
+#include "gfx/x11/x11_test_fixture.h"
 
 namespace zered {
 namespace {
@@ -31,10 +32,7 @@ using namespace keytable;
 class X11KeyTable : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (int attempt = 0; attempt < 20 && !display_; ++attempt) {
-            display_ = XOpenDisplay(nullptr);
-            if (!display_) std::this_thread::sleep_for(20ms);
-        }
+        display_ = open_test_display();
         if (!display_ && !std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
         ASSERT_NE(display_, nullptr);
         // The rows are those of a US layout, whose 102nd key types \ and | (X's US layout gives it

@@ -60,15 +60,21 @@ inline std::uint32_t rgb_of_entry(std::uint32_t entry) {
     return (entry & 0xFF) << 16 | (entry & 0xFF00) | (entry >> 16 & 0xFF);
 }
 
+// A connection of the test's own to $DISPLAY, or nullptr. Connections opened and closed in quick
+// succession make the server refuse one for a moment: tried again for 0.4 s.
+inline Display* open_test_display() {
+    Display* display = nullptr;
+    for (int attempt = 0; attempt < 20 && !display; ++attempt) {
+        display = XOpenDisplay(nullptr);
+        if (!display) std::this_thread::sleep_for(20ms);
+    }
+    return display;
+}
+
 class X11Test : public ::testing::Test {
   protected:
     void SetUp() override {
-        // Connections opened and closed in quick succession make the server refuse one for a
-        // moment.
-        for (int attempt = 0; attempt < 20 && !display_; ++attempt) {
-            display_ = XOpenDisplay(nullptr);
-            if (!display_) std::this_thread::sleep_for(20ms);
-        }
+        display_ = open_test_display();
         // Run by hand without a display the tests have nothing to look at; given one, they must
         // reach it.
         if (!display_ && !std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
