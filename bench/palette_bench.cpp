@@ -11,12 +11,10 @@
 //
 //   palette_bench [--rounds=N]
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,50 +26,17 @@
 #include "gfx/core/block_ops.h"
 #include "gfx/core/draw_context.h"
 #include "gfx/core/screen_state.h"
+#include "interleaved_rounds.h"
 
 namespace {
 
 using namespace zered;
+using interleaved_rounds::Contender;
 
 constexpr int width = 640, height = 480;
 
-struct Contender {
-    std::string name;
-    std::function<void()> run; // one frame
-};
-
-// Seconds per frame: whole frames for at least 20 ms.
-double sample(const Contender& c) {
-    using clock = std::chrono::steady_clock;
-    const auto start = clock::now();
-    long frames = 0;
-    std::chrono::duration<double> elapsed{};
-    do {
-        c.run();
-        ++frames;
-        elapsed = clock::now() - start;
-    } while (elapsed.count() < 0.02);
-    return elapsed.count() / static_cast<double>(frames);
-}
-
 void group(const char* title, const std::vector<Contender>& contenders, int rounds) {
-    std::vector<std::vector<double>> seconds(contenders.size());
-    for (int round = 0; round < rounds; ++round)
-        for (std::size_t c = 0; c < contenders.size(); ++c)
-            seconds[c].push_back(sample(contenders[c]));
-    std::printf("\n%s\n\n| contender | us per frame | spread | Mpixel/s | vs first |\n"
-                "|---|---|---|---|---|\n", title);
-    double first = 0, first_low = 0, first_high = 0;
-    for (std::size_t c = 0; c < contenders.size(); ++c) {
-        std::vector<double>& v = seconds[c];
-        std::sort(v.begin(), v.end());
-        const double median = v[v.size() / 2];
-        if (c == 0) first = median, first_low = v.front(), first_high = v.back();
-        const bool overlap = v.front() <= first_high && first_low <= v.back();
-        std::printf("| %s | %.1f | %.1f-%.1f | %.0f | %.2f%s |\n", contenders[c].name.c_str(),
-                    median * 1e6, v.front() * 1e6, v.back() * 1e6, width * height / median / 1e6,
-                    first / median, c > 0 && overlap ? " unresolved" : "");
-    }
+    interleaved_rounds::group(title, contenders, rounds, width * height);
 }
 
 [[gnu::target("avx2")]] void gather_frame(std::uint8_t* out, const std::uint8_t* in,
