@@ -313,12 +313,21 @@ def main() -> int:
                          "(for a re-run after tests were added)")
     ap.add_argument("--record", action="store_true",
                     help="write each folder's row into the score table of tests/README.md")
+    ap.add_argument("--part", default="",
+                    help="K/N: only every N-th mutant of the sample from the K-th on (K from 0), "
+                         "to share a sample among build trees; their reports together serve "
+                         "--again (no --record)")
     ap.add_argument("--self-test", action="store_true", help="check the tool's own tables and parsing")
     args = ap.parse_args()
     if args.self_test:
         return self_test()
     if not args.folders:
         ap.error("give at least one folder")
+    part = re.fullmatch(r"(\d+)/(\d+)", args.part) if args.part else None
+    if args.part and (not part or int(part[1]) >= int(part[2])):
+        ap.error("--part wants K/N with 0 <= K < N")
+    if part and args.record:
+        ap.error("a part of a sample makes no row: record from a run of the whole sample")
 
     build = ROOT / "build" / args.preset
     platform_skip = "/posix/" if args.preset == "windows" else "/win32/"
@@ -388,8 +397,11 @@ def main() -> int:
         if sampled:
             mutants = sorted(random.Random(args.seed).sample(mutants, args.sample),
                              key=lambda m: (m.path, m.line))
+        if part:
+            mutants = mutants[int(part[1])::int(part[2])]
         print(f"== {folder}: {len(mutants)} mutants"
-              + (f" (a sample of {total_found})" if sampled else ""), flush=True)
+              + (f" (a sample of {total_found})" if sampled else "")
+              + (f", part {args.part}" if part else ""), flush=True)
         if args.list:
             for m in mutants:
                 print(f"{m.path}:{m.line} [{m.kind}] {m.original.strip()} => {m.mutated.strip()}")
@@ -428,7 +440,8 @@ def main() -> int:
             clean = run_tests(first if gtest_filter else tests, {t.name: 1200 for t in tests}, took,
                               (own, gtest_filter) if gtest_filter else None)
             if clean.result != "survived":
-                print(f"the clean tree fails its tests ({regex} {gtest_filter}); fix that first",
+                print(f"the clean tree fails its tests ({regex} {gtest_filter}"
+                      f"{'; ' + clean.failed + ' failed' if clean.failed else ''}); fix that first",
                       file=sys.stderr)
                 return 2
             if gtest_filter and clean.ran == 0:
