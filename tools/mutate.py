@@ -380,6 +380,15 @@ def main() -> int:
     def file_hash(path: Path) -> str:
         return hashlib.sha256(path.read_bytes()).hexdigest()
 
+    def taken_over(m) -> str:
+        """The earlier result of a mutant that need not run again: caught or not built, in a file
+        unchanged since. A timeout runs again: it may have been a busy machine, not a hang."""
+        before = earlier.get((m.path, m.line, m.mutated))
+        if before and before.get("file") == file_hash(ROOT / m.path) and \
+                before["result"] in ("caught", "not built"):
+            return before["result"]
+        return ""
+
     report = open(args.report, "w") if args.report else None
     totals = []
     rows = {}
@@ -432,10 +441,15 @@ def main() -> int:
         # Each program's limit: five times its clean run plus 20 s, so that a machine busy with
         # other work does not pass for a hang, while a real one still costs seconds, not minutes.
         # A filtered run of the own program (FILE_FILTERS) gets a limit from its own clean run.
-        own_filters = {m.path: FILE_FILTERS[m.path] for m in mutants
+        # Only what the mutants still to run need: the whole set for those without a filter and for
+        # the other programs (and as the check that the tree passes), each filter for its files.
+        pending = [m for m in mutants if not taken_over(m)]
+        own_filters = {m.path: FILE_FILTERS[m.path] for m in pending
                        if own and first and m.path in FILE_FILTERS}
+        needed = sorted(set(own_filters.values()))
+        whole = bool(rest) or not needed or any(m.path not in own_filters for m in pending)
         limits: dict[str, dict[str, float]] = {}
-        for gtest_filter in ["", *sorted(set(own_filters.values()))]:
+        for gtest_filter in [""] * whole + needed:
             took: dict[str, float] = {}
             clean = run_tests(first if gtest_filter else tests, {t.name: 1200 for t in tests}, took,
                               (own, gtest_filter) if gtest_filter else None)
@@ -480,11 +494,9 @@ def main() -> int:
             if lines[m.line - 1] != m.original:
                 continue
             digest = file_hash(path)
-            before = earlier.get((m.path, m.line, m.mutated))
             outcome = Outcome("")
-            # A timeout runs again: it may have been a busy machine rather than a hang.
-            if before and before.get("file") == digest and before["result"] in ("caught", "not built"):
-                result = before["result"]
+            if taken_over(m):
+                result = taken_over(m)
                 reused += 1
             else:
                 lines[m.line - 1] = m.mutated
