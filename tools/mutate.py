@@ -308,9 +308,9 @@ def main() -> int:
     ap.add_argument("--report", default="", help="also write the results as JSON lines to this file")
     ap.add_argument("--again", default="",
                     help="a report of an earlier run of the same sample: its caught (not timed "
-                         "out) and unbuilt mutants of files unchanged since are taken over, the "
-                         "rest run again "
-                         "(for a re-run after tests were added)")
+                         "out) and unbuilt mutants of files unchanged since are taken over, its "
+                         "survivors listed as equivalent since count as equivalent, the rest run "
+                         "again (for a re-run after tests were added)")
     ap.add_argument("--record", action="store_true",
                     help="write each folder's row into the score table of tests/README.md")
     ap.add_argument("--part", default="",
@@ -381,12 +381,17 @@ def main() -> int:
         return hashlib.sha256(path.read_bytes()).hexdigest()
 
     def taken_over(m) -> str:
-        """The earlier result of a mutant that need not run again: caught or not built, in a file
-        unchanged since. A timeout runs again: it may have been a busy machine, not a hang."""
+        """The earlier result of a mutant that need not run again, in a file unchanged since:
+        caught, not built, or a survivor now listed as equivalent (run again, it could only turn
+        into a catch: skipping the run can only lower the score). A timeout runs again: it may
+        have been a busy machine, not a hang."""
         before = earlier.get((m.path, m.line, m.mutated))
-        if before and before.get("file") == file_hash(ROOT / m.path) and \
-                before["result"] in ("caught", "not built"):
+        if not before or before.get("file") != file_hash(ROOT / m.path):
+            return ""
+        if before["result"] in ("caught", "not built"):
             return before["result"]
+        if before["result"] in ("survived", "equivalent") and m.key() in equivalents:
+            return "equivalent"
         return ""
 
     report = open(args.report, "w") if args.report else None

@@ -310,20 +310,33 @@ TEST(DDrawDriver, LostPrimarySurfaceIsRestoredOrTheDriverRebuilt) {
     }
 }
 
-TEST(DDrawDriver, KeyboardStateComesFromDirectInput) {
-    DDrawScreen dd({.width = 64, .height = 16});
-    ASSERT_EQ(dd.init_result(), 0);
-    ASSERT_TRUE(becomes_active());
-    INPUT press{};
-    press.type = INPUT_KEYBOARD;
-    press.ki.wScan = 0x1E; // A
-    press.ki.dwFlags = KEYEVENTF_SCANCODE;
-    ::SendInput(1, &press, sizeof press);
-    const bool seen = eventually([&] { return dd.screen().key_state[0x1E] == 1; });
-    press.ki.dwFlags |= KEYEVENTF_KEYUP;
-    ::SendInput(1, &press, sizeof press);
-    EXPECT_TRUE(seen);
-    EXPECT_TRUE(eventually([&] { return dd.screen().key_state[0x1E] == 0; }));
+TEST(DDrawDriver, KeyboardStateComesFromDirectInputUntilTheDeviceIsReleased) {
+    // Keeps the device's code loaded past the screen's end, when the driver frees the library.
+    const HMODULE pinned = ::LoadLibraryA("dinput.dll");
+    IDirectInputDeviceA* keyboard = nullptr;
+    ULONG references = 0;
+    {
+        DDrawScreen dd({.width = 64, .height = 16});
+        ASSERT_EQ(dd.init_result(), 0);
+        ASSERT_TRUE(becomes_active());
+        INPUT press{};
+        press.type = INPUT_KEYBOARD;
+        press.ki.wScan = 0x1E; // A
+        press.ki.dwFlags = KEYEVENTF_SCANCODE;
+        ::SendInput(1, &press, sizeof press);
+        const bool seen = eventually([&] { return dd.screen().key_state[0x1E] == 1; });
+        press.ki.dwFlags |= KEYEVENTF_KEYUP;
+        ::SendInput(1, &press, sizeof press);
+        EXPECT_TRUE(seen);
+        EXPECT_TRUE(eventually([&] { return dd.screen().key_state[0x1E] == 0; }));
+        screen_lock();
+        keyboard = ddraw::state().keyboard;
+        references = keyboard->AddRef();
+        screen_unlock(1, 0);
+    }
+    // The driver has let go of its reference: only this test's is left of the two.
+    EXPECT_EQ(keyboard->Release(), references - 2);
+    ::FreeLibrary(pinned);
 }
 
 TEST(DDrawDriver, ModeListHoldsTheDisplaysModesOfOneDepth) {

@@ -16,12 +16,14 @@ using namespace gditest;
 using namespace drivertest;
 
 inline constexpr unsigned int gl_color_buffer_bit = 0x4000;
+inline constexpr unsigned int gl_sample_buffers = 0x80A8;
 
 // The GL calls a program makes, from the library the driver loaded.
 struct Gl {
     void(WINAPI* clear_color)(float, float, float, float);
     void(WINAPI* clear)(unsigned int);
     void(WINAPI* finish)();
+    void(WINAPI* get_integer)(unsigned int, int*);
     static Gl load() {
         const HMODULE library = ::GetModuleHandleA("opengl32.dll");
         const auto find = [library](const char* name) {
@@ -29,7 +31,8 @@ struct Gl {
         };
         return {reinterpret_cast<decltype(clear_color)>(find("glClearColor")),
                 reinterpret_cast<decltype(clear)>(find("glClear")),
-                reinterpret_cast<decltype(finish)>(find("glFinish"))};
+                reinterpret_cast<decltype(finish)>(find("glFinish")),
+                reinterpret_cast<decltype(get_integer)>(find("glGetIntegerv"))};
     }
 };
 
@@ -160,6 +163,10 @@ TEST(OpenGLDriver, PixelFormatRequestFollowsTheDepthAndFlags) {
         EXPECT_EQ(asked.alpha, 8);
         EXPECT_EQ(asked.stencil, 8);
         EXPECT_EQ(asked.samples, 4);
+        // Multisampling is switched on exactly where the format chosen has sample buffers.
+        int sample_buffers = -1;
+        Gl::load().get_integer(gl_sample_buffers, &sample_buffers);
+        EXPECT_EQ(opengl_last_request().multisample, sample_buffers > 0) << sample_buffers;
     }
     // The defaults of one screen do not stay for the next.
     OpenGLScreen gl(64, 48, 16);
