@@ -176,6 +176,11 @@ TEST_F(WindowMessages, ButtonsHoldTheCaptureUntilTheLastIsReleased) {
     EXPECT_EQ(captured(), gdi.window());
     send(WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON2), 0);
     EXPECT_EQ(captured(), nullptr);
+    // An extra button alone holds it too.
+    send(WM_XBUTTONDOWN, MAKEWPARAM(MK_XBUTTON1, XBUTTON1), 0);
+    EXPECT_EQ(captured(), gdi.window());
+    send(WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON1), 0);
+    EXPECT_EQ(captured(), nullptr);
     EXPECT_EQ(fields(take_events(), 1), (Rows{{EVENT_BUTTON_PRESSED, 1},
                                               {EVENT_BUTTON_PRESSED, 2},
                                               {EVENT_BUTTON_RELEASED, 1},
@@ -183,7 +188,9 @@ TEST_F(WindowMessages, ButtonsHoldTheCaptureUntilTheLastIsReleased) {
                                               {EVENT_BUTTON_DOUBLE_CLICKED, 4},
                                               {EVENT_BUTTON_PRESSED, 16},
                                               {EVENT_BUTTON_RELEASED, 4},
-                                              {EVENT_BUTTON_RELEASED, 16}}));
+                                              {EVENT_BUTTON_RELEASED, 16},
+                                              {EVENT_BUTTON_PRESSED, 8},
+                                              {EVENT_BUTTON_RELEASED, 8}}));
 }
 
 TEST_F(WindowMessages, EachWheelMessageIsOneNotch) {
