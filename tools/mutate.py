@@ -30,6 +30,7 @@ import re
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 from pathlib import Path
 
@@ -68,6 +69,23 @@ OWN_PROGRAM = {
     "gfx/x11": "zered_x11_tests",
     "gfx/win32": "zered_win32_tests",
 }
+
+# The suites of the folder's own program that exercise a file, as a gtest filter, where running
+# them all costs minutes: zered_win32_tests takes about 100 s under Wine, half of it in the
+# OpenGL and DirectDraw suites. A mutant of a listed file runs only these suites (GTEST_FILTER);
+# files not listed (the window layer, which every driver uses) run the whole program. Running
+# fewer tests can only miss catches, never make them, so a score measured this way is never
+# higher than the whole program's. Suites named here must exist: `--self-test` checks.
+FILE_FILTERS = {
+    # DirectDraw is the first driver the screen set-up tries.
+    "gfx/win32/ddraw_driver.cpp": "DDrawDriver.*:DriverChoice.*:ScreenChoice.*",
+    "gfx/win32/ddraw_setup.cpp": "DDrawDriver.*:DriverChoice.*:ScreenChoice.*",
+    # The window layer's own tests run on GDI screens.
+    "gfx/win32/gdi_driver.cpp":
+        "GdiDriver.*:WindowMessages.*:WindowMouse.*:WindowFullScreen.*:KeyTable.*:DriverChoice.*",
+    "gfx/win32/opengl_driver.cpp": "OpenGLDriver.*",
+}
+
 
 # ctest name -> build target; e2e scripts need the program itself.
 def build_targets(test_names: list[str]) -> list[str]:
@@ -166,28 +184,55 @@ def discover_tests(build: Path, regex: str) -> list[Test]:
     return found
 
 
-def run_tests(tests: list[Test], limits: dict[str, float], took: dict[str, float] | None = None) -> str:
-    """'caught', 'timeout' or 'survived': the programs one after another, the first failure ends
-    the run, each under its own limit in seconds (a hang is killed with its children). `took`,
-    when given, receives each program's time."""
+def first_failed_test(output: str) -> str:
+    """The first gtest test that started and did not pass (failed, or the program died in it);
+    "" when the output names none (not a gtest program, or it failed outside a test)."""
+    finished = set(re.findall(r"^\[ +(?:OK|SKIPPED) \] (\S+)", output, re.M))
+    for name in re.findall(r"^\[ RUN {6}\] (\S+)", output, re.M):
+        if name not in finished:
+            return name
+    return ""
+
+
+@dataclasses.dataclass
+class Outcome:
+    result: str          # 'caught', 'timeout' or 'survived'
+    failed: str = ""     # the gtest test that failed, where the program said
+    program: str = ""    # the test (ctest name) that failed or hung
+    ran: int = -1        # gtest tests the last program ran, -1 where it did not say
+
+
+def run_tests(tests: list[Test], limits: dict[str, float], took: dict[str, float] | None = None,
+              own_filter: tuple[str, str] | None = None) -> Outcome:
+    """The programs one after another, the first failure ends the run, each under its own limit in
+    seconds (a hang is killed with its children). `took`, when given, receives each program's
+    time. `own_filter` (program, gtest filter) runs only those tests of that program."""
+    outcome = Outcome("survived")
     for t in tests:
         start = time.monotonic()
-        # A test program stops at its first failing test: that is all a mutant needs to know.
-        proc = subprocess.Popen(t.command, cwd=t.cwd,
-                                env={**os.environ, "GTEST_FAIL_FAST": "1", **t.env},
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL, start_new_session=True)
-        try:
-            code = proc.wait(timeout=limits[t.name])
-        except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
-            return "timeout"
+        extra = {"GTEST_FILTER": own_filter[1]} if own_filter and own_filter[0] == t.name else {}
+        # A test program stops at its first failing test: that is all a mutant needs to know. Its
+        # output goes to a file, not a pipe: Wine's services may hold a pipe open after it ends.
+        with tempfile.TemporaryFile("w+", errors="replace") as log:
+            proc = subprocess.Popen(t.command, cwd=t.cwd,
+                                    env={**os.environ, "GTEST_FAIL_FAST": "1", **t.env, **extra},
+                                    stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+                                    start_new_session=True)
+            try:
+                code = proc.wait(timeout=limits[t.name])
+            except subprocess.TimeoutExpired:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait()
+                return Outcome("timeout", program=t.name)
+            log.seek(0)
+            output = log.read()
         if took is not None:
             took[t.name] = time.monotonic() - start
+        count = re.search(r"^\[==========\] Running (\d+) tests?", output, re.M)
+        outcome.ran = int(count.group(1)) if count else -1
         if code != 0 and code != t.skip_code:
-            return "caught"
-    return "survived"
+            return Outcome("caught", first_failed_test(output), t.name, outcome.ran)
+    return outcome
 
 
 TABLE_HEAD = "| folder | score | caught | survived | equivalent | mutants run | sample of | seed | date |"
@@ -217,9 +262,38 @@ def record_rows(readme: Path, rows: dict[str, str]) -> None:
     readme.write_text("\n".join(lines))
 
 
+def self_test() -> int:
+    """The parts a wrong answer would go unnoticed in: every suite a file's filter names exists
+    (a renamed one would leave its file's mutants untested), and the failing test is read from
+    gtest's output as it is, crashes included."""
+    problems = []
+    suites = set()
+    for source in (ROOT / "tests").rglob("*.cpp"):
+        suites.update(re.findall(r"^TEST(?:_F|_P)?\((\w+),", source.read_text(), re.M))
+    for path, gtest_filter in FILE_FILTERS.items():
+        if not (ROOT / path).exists():
+            problems.append(f"{path}: no such file")
+        for pattern in gtest_filter.split(":"):
+            if pattern.removesuffix(".*") not in suites:
+                problems.append(f"{path}: no test suite {pattern}")
+    run_ok = "[ RUN      ] A.One\r\n[       OK ] A.One (1 ms)\r\n"
+    for output, expected in [
+        (run_ok + "[ RUN      ] A.Two\r\nx.cpp:1: Failure\r\n[  FAILED  ] A.Two (2 ms)\r\n", "A.Two"),
+        (run_ok + "[ RUN      ] B.Crash\r\n", "B.Crash"),  # died inside the test
+        (run_ok + "[ RUN      ] B.Skip\r\n[  SKIPPED ] B.Skip (0 ms)\r\n", ""),
+        ("not a gtest program\n", ""),
+    ]:
+        if first_failed_test(output) != expected:
+            problems.append(f"first_failed_test gave {first_failed_test(output)!r}, not {expected!r}")
+    for problem in problems:
+        print(problem)
+    print("mutate self-test: " + ("failed" if problems else "passed"))
+    return 1 if problems else 0
+
+
 def main() -> int:
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("folders", nargs="+", help="folders to mutate, e.g. gfx/core runtime")
+    ap.add_argument("folders", nargs="*", help="folders to mutate, e.g. gfx/core runtime")
     ap.add_argument("--preset", default="native", help="build preset (native; windows runs under Wine)")
     ap.add_argument("--sample", type=int, default=0, help="at most N mutants per folder, drawn at random")
     ap.add_argument("--seed", type=int, default=1)
@@ -234,12 +308,26 @@ def main() -> int:
     ap.add_argument("--report", default="", help="also write the results as JSON lines to this file")
     ap.add_argument("--again", default="",
                     help="a report of an earlier run of the same sample: its caught (not timed "
-                         "out) and unbuilt mutants of files unchanged since are taken over, the "
-                         "rest run again "
-                         "(for a re-run after tests were added)")
+                         "out) and unbuilt mutants of files unchanged since are taken over, its "
+                         "survivors listed as equivalent since count as equivalent, the rest run "
+                         "again (for a re-run after tests were added)")
     ap.add_argument("--record", action="store_true",
                     help="write each folder's row into the score table of tests/README.md")
+    ap.add_argument("--part", default="",
+                    help="K/N: only every N-th mutant of the sample from the K-th on (K from 0), "
+                         "to share a sample among build trees; their reports together serve "
+                         "--again (no --record)")
+    ap.add_argument("--self-test", action="store_true", help="check the tool's own tables and parsing")
     args = ap.parse_args()
+    if args.self_test:
+        return self_test()
+    if not args.folders:
+        ap.error("give at least one folder")
+    part = re.fullmatch(r"(\d+)/(\d+)", args.part) if args.part else None
+    if args.part and (not part or int(part[1]) >= int(part[2])):
+        ap.error("--part wants K/N with 0 <= K < N")
+    if part and args.record:
+        ap.error("a part of a sample makes no row: record from a run of the whole sample")
 
     build = ROOT / "build" / args.preset
     platform_skip = "/posix/" if args.preset == "windows" else "/win32/"
@@ -292,6 +380,20 @@ def main() -> int:
     def file_hash(path: Path) -> str:
         return hashlib.sha256(path.read_bytes()).hexdigest()
 
+    def taken_over(m) -> str:
+        """The earlier result of a mutant that need not run again, in a file unchanged since:
+        caught, not built, or a survivor now listed as equivalent (run again, it could only turn
+        into a catch: skipping the run can only lower the score). A timeout runs again: it may
+        have been a busy machine, not a hang."""
+        before = earlier.get((m.path, m.line, m.mutated))
+        if not before or before.get("file") != file_hash(ROOT / m.path):
+            return ""
+        if before["result"] in ("caught", "not built"):
+            return before["result"]
+        if before["result"] in ("survived", "equivalent") and m.key() in equivalents:
+            return "equivalent"
+        return ""
+
     report = open(args.report, "w") if args.report else None
     totals = []
     rows = {}
@@ -309,8 +411,11 @@ def main() -> int:
         if sampled:
             mutants = sorted(random.Random(args.seed).sample(mutants, args.sample),
                              key=lambda m: (m.path, m.line))
+        if part:
+            mutants = mutants[int(part[1])::int(part[2])]
         print(f"== {folder}: {len(mutants)} mutants"
-              + (f" (a sample of {total_found})" if sampled else ""), flush=True)
+              + (f" (a sample of {total_found})" if sampled else "")
+              + (f", part {args.part}" if part else ""), flush=True)
         if args.list:
             for m in mutants:
                 print(f"{m.path}:{m.line} [{m.kind}] {m.original.strip()} => {m.mutated.strip()}")
@@ -338,16 +443,51 @@ def main() -> int:
                 print(out)
                 print("the clean tree does not build", file=sys.stderr)
                 return 2
-        took: dict[str, float] = {}
-        clean = run_tests(tests, {t.name: 1200 for t in tests}, took)
-        if clean != "survived":
-            print(f"the clean tree fails its tests ({regex}); fix that first", file=sys.stderr)
-            return 2
         # Each program's limit: five times its clean run plus 20 s, so that a machine busy with
         # other work does not pass for a hang, while a real one still costs seconds, not minutes.
-        limits = {name: args.timeout or 5 * seconds + 20 for name, seconds in took.items()}
-        print(f"   tests {', '.join(t.name for t in tests)}: {sum(took.values()):.1f} s clean, "
-              f"limits {', '.join(f'{limits[t.name]:.0f}' for t in tests)} s", flush=True)
+        # A filtered run of the own program (FILE_FILTERS) gets a limit from its own clean run.
+        # Only what the mutants still to run need: the whole set for those without a filter and for
+        # the other programs (and as the check that the tree passes), each filter for its files.
+        pending = [m for m in mutants if not taken_over(m)]
+        own_filters = {m.path: FILE_FILTERS[m.path] for m in pending
+                       if own and first and m.path in FILE_FILTERS}
+        needed = sorted(set(own_filters.values()))
+        whole = bool(rest) or not needed or any(m.path not in own_filters for m in pending)
+        limits: dict[str, dict[str, float]] = {}
+        for gtest_filter in [""] * whole + needed:
+            took: dict[str, float] = {}
+            clean = run_tests(first if gtest_filter else tests, {t.name: 1200 for t in tests}, took,
+                              (own, gtest_filter) if gtest_filter else None)
+            if clean.result != "survived":
+                print(f"the clean tree fails its tests ({regex} {gtest_filter}"
+                      f"{'; ' + clean.failed + ' failed' if clean.failed else ''}); fix that first",
+                      file=sys.stderr)
+                return 2
+            if gtest_filter and clean.ran == 0:
+                print(f"no test of {own} matches {gtest_filter}", file=sys.stderr)
+                return 2
+            limits[gtest_filter] = {**limits.get("", {}), **{
+                name: args.timeout or 5 * seconds + 20 for name, seconds in took.items()}}
+            print(f"   tests {', '.join(took)}{' ' + gtest_filter if gtest_filter else ''}: "
+                  f"{sum(took.values()):.1f} s clean, "
+                  f"limits {', '.join(f'{limits[gtest_filter][n]:.0f}' for n in took)} s", flush=True)
+
+        def run_mutant(stage: list[Test], gtest_filter: str) -> Outcome:
+            """One stage on the planted mutant. A failure is checked once more, so that a test
+            that fails now and then on a busy machine does not pass for a catch: the failing test
+            alone, and where it passes alone, the stage again. A failure that does not come back
+            counts as survived."""
+            program_filter = (own, gtest_filter) if gtest_filter else None
+            outcome = run_tests(stage, limits[gtest_filter], own_filter=program_filter)
+            if outcome.result != "caught" or not outcome.failed:
+                return outcome
+            failing = [t for t in stage if t.name == outcome.program]
+            again = run_tests(failing, limits[gtest_filter], own_filter=(outcome.program, outcome.failed))
+            if again.result == "survived":
+                again = run_tests(stage, limits[gtest_filter], own_filter=program_filter)
+            if again.result == "survived":
+                return Outcome("survived", outcome.failed, outcome.program)
+            return outcome
 
         counts = {"caught": 0, "timeout": 0, "survived": 0, "not built": 0, "equivalent": 0}
         survivors = []
@@ -359,10 +499,9 @@ def main() -> int:
             if lines[m.line - 1] != m.original:
                 continue
             digest = file_hash(path)
-            before = earlier.get((m.path, m.line, m.mutated))
-            # A timeout runs again: it may have been a busy machine rather than a hang.
-            if before and before.get("file") == digest and before["result"] in ("caught", "not built"):
-                result = before["result"]
+            outcome = Outcome("")
+            if taken_over(m):
+                result = taken_over(m)
                 reused += 1
             else:
                 lines[m.line - 1] = m.mutated
@@ -374,7 +513,8 @@ def main() -> int:
                         if code:
                             result = "not built"
                             break
-                        result = run_tests(stage, limits)
+                        outcome = run_mutant(stage, own_filters.get(m.path, ""))
+                        result = outcome.result
                         if result != "survived":
                             break
                 finally:
@@ -384,10 +524,15 @@ def main() -> int:
             counts[result] += 1
             if result == "survived":
                 survivors.append(m)
+            # Which test answered: a catch's failing test, or a failure that did not come back.
+            note = (f" (by {outcome.failed})" if result == "caught" and outcome.failed else
+                    f" (a failure of {outcome.failed} that did not come back)"
+                    if outcome.result == "survived" and outcome.failed else "")
             print(f"{m.path}:{m.line} [{m.kind}] {m.original.strip()} => {m.mutated.strip()}  "
-                  f"{result}", flush=True)
+                  f"{result}{note}", flush=True)
             if report:
-                report.write(json.dumps({**dataclasses.asdict(m), "result": result, "file": digest}) + "\n")
+                report.write(json.dumps({**dataclasses.asdict(m), "result": result, "file": digest,
+                                         "by": outcome.failed}) + "\n")
                 report.flush()
         caught = counts["caught"] + counts["timeout"]
         scored = caught + counts["survived"]

@@ -2,13 +2,16 @@
 // keyboard is read, the mode list is right, and every start that fails leaves nothing behind, so
 // that the screen set-up falls back to the GDI driver.
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <deque>
+#include <thread>
 #include <utility>
 
 #include "gfx/console/key_input.h"
 #include "gfx/screen/screen_setup.h"
 #include "gfx/win32/ddraw_driver.h"
+#include "gfx/win32/ddraw_state.h"
 #include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"
 #include "gfx/win32/scripted_surface.h"
@@ -78,6 +81,17 @@ TEST(DDrawDriver, WindowShowsPalettedLinesThroughTheConverter) {
     ASSERT_TRUE(::GetClientRect(dd.window(), &client));
     EXPECT_EQ(client.right, 400);
     EXPECT_EQ(client.bottom, 80);
+    // The status is read under the driver's lock: the program's screen lock holds it up.
+    screen_lock();
+    std::atomic<bool> read{false};
+    std::thread reader([&read] {
+        ddraw_status();
+        read = true;
+    });
+    ::Sleep(200);
+    EXPECT_FALSE(read);
+    screen_unlock(1, 0);
+    reader.join();
 
     dd.fill_line(10, stripes);
     dd.settle();
@@ -86,9 +100,11 @@ TEST(DDrawDriver, WindowShowsPalettedLinesThroughTheConverter) {
     EXPECT_EQ(dd.screen().dirty[10], 0);
 
     // A new colour reaches the window once the lines that use it are marked, also after waits for
-    // the retrace (whose hand-shake holds up the next pass at most 20 ms).
+    // the retrace (whose hand-shake holds up the next pass at most 20 ms, and none once the wait
+    // has signalled its end).
     ddraw_driver.wait_vsync();
     ddraw_driver.wait_vsync();
+    EXPECT_EQ(::WaitForSingleObject(ddraw::state().vsync_event, 0), WAIT_OBJECT_0);
     palette_set(3, 10, 200, 30);
     dd.settle();
     EXPECT_EQ(dd.read_row(10)[2], 0x0AC81Eu);
@@ -104,15 +120,6 @@ POINT window_corner(HWND window) {
     RECT outer{};
     ::GetWindowRect(window, &outer);
     return {outer.left, outer.top};
-}
-
-// Holds or lets go of the A key (scan code 0x1E), as the keyboard would.
-void hold_a(bool down) {
-    INPUT key{};
-    key.type = INPUT_KEYBOARD;
-    key.ki.wScan = 0x1E;
-    key.ki.dwFlags = KEYEVENTF_SCANCODE | (down ? 0 : KEYEVENTF_KEYUP);
-    ::SendInput(1, &key, sizeof key);
 }
 
 // While the window is inactive no pass reads the keyboard, and only a windowed screen has its
@@ -147,6 +154,41 @@ void expect_inactive_pass_rules(DDrawScreen& dd, int line) {
     EXPECT_TRUE(eventually([] { return key_down(0x1E) == 0; }));
 }
 
+TEST(DDrawDriver, WindowStylesFollowTheFlags) {
+    struct Case {
+        ModeFlags flags;
+        DWORD style; // of WS_CAPTION, WS_POPUP and WS_MAXIMIZEBOX
+    };
+    for (const Case& c : {Case{0, WS_CAPTION | WS_MAXIMIZEBOX}, Case{MODE_NO_SWITCH, WS_CAPTION},
+                          Case{MODE_NO_FRAME, WS_POPUP}}) {
+        DDrawScreen dd({.width = 64, .height = 16}, c.flags);
+        ASSERT_EQ(dd.init_result(), 0);
+        const auto style = static_cast<DWORD>(::GetWindowLongA(dd.window(), GWL_STYLE));
+        EXPECT_EQ(style & (WS_CAPTION | WS_POPUP | WS_MAXIMIZEBOX), c.style) << c.flags;
+    }
+}
+
+TEST(DDrawDriver, WindowOverTheScreensTopEdgeShowsItsTopLine) {
+    DDrawScreen dd({.width = 64, .height = 16});
+    ASSERT_EQ(dd.init_result(), 0);
+    // Client line 0 on the screen's top line, the caption above the screen.
+    RECT outer;
+    ASSERT_TRUE(::GetWindowRect(dd.window(), &outer));
+    POINT client{0, 0};
+    ASSERT_TRUE(::ClientToScreen(dd.window(), &client));
+    const int left = 50, top = outer.top - client.y;
+    window_set_position(left, top);
+    ASSERT_TRUE(eventually([&] {
+        return window_set_position(window_position_query, window_position_query) ==
+               (top << 16 | (left & 0xFFFF));
+    }));
+    dd.fill_line(0, stripes);
+    dd.fill_line(1, stripes);
+    dd.settle();
+    expect_palette_row(dd, 0, stripes);
+    expect_palette_row(dd, 1, stripes);
+}
+
 TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     // The test display offers 1024 by 768 only (at 8, 16 and 32 bits).
     if (desktop() != std::pair{xga, 32}) GTEST_SKIP() << "needs a 1024 by 768 desktop";
@@ -164,6 +206,9 @@ TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     EXPECT_EQ(status.vertical_offset, 34);
     EXPECT_EQ(status.display_depth, 8);
     EXPECT_EQ(desktop(), (std::pair{xga, 8}));
+    RECT whole;
+    ASSERT_TRUE(::GetClientRect(dd.window(), &whole));
+    EXPECT_EQ(std::pair(whole.right, whole.bottom), std::pair(1024L, 768L)) << "the whole display";
     dd.fill_line(0, stripes);
     dd.settle();
     expect_palette_row(dd, 34, stripes, true);
@@ -265,20 +310,33 @@ TEST(DDrawDriver, LostPrimarySurfaceIsRestoredOrTheDriverRebuilt) {
     }
 }
 
-TEST(DDrawDriver, KeyboardStateComesFromDirectInput) {
-    DDrawScreen dd({.width = 64, .height = 16});
-    ASSERT_EQ(dd.init_result(), 0);
-    ASSERT_TRUE(becomes_active());
-    INPUT press{};
-    press.type = INPUT_KEYBOARD;
-    press.ki.wScan = 0x1E; // A
-    press.ki.dwFlags = KEYEVENTF_SCANCODE;
-    ::SendInput(1, &press, sizeof press);
-    const bool seen = eventually([&] { return dd.screen().key_state[0x1E] == 1; });
-    press.ki.dwFlags |= KEYEVENTF_KEYUP;
-    ::SendInput(1, &press, sizeof press);
-    EXPECT_TRUE(seen);
-    EXPECT_TRUE(eventually([&] { return dd.screen().key_state[0x1E] == 0; }));
+TEST(DDrawDriver, KeyboardStateComesFromDirectInputUntilTheDeviceIsReleased) {
+    // Keeps the device's code loaded past the screen's end, when the driver frees the library.
+    const HMODULE pinned = ::LoadLibraryA("dinput.dll");
+    IDirectInputDeviceA* keyboard = nullptr;
+    ULONG references = 0;
+    {
+        DDrawScreen dd({.width = 64, .height = 16});
+        ASSERT_EQ(dd.init_result(), 0);
+        ASSERT_TRUE(becomes_active());
+        INPUT press{};
+        press.type = INPUT_KEYBOARD;
+        press.ki.wScan = 0x1E; // A
+        press.ki.dwFlags = KEYEVENTF_SCANCODE;
+        ::SendInput(1, &press, sizeof press);
+        const bool seen = eventually([&] { return dd.screen().key_state[0x1E] == 1; });
+        press.ki.dwFlags |= KEYEVENTF_KEYUP;
+        ::SendInput(1, &press, sizeof press);
+        EXPECT_TRUE(seen);
+        EXPECT_TRUE(eventually([&] { return dd.screen().key_state[0x1E] == 0; }));
+        screen_lock();
+        keyboard = ddraw::state().keyboard;
+        references = keyboard->AddRef();
+        screen_unlock(1, 0);
+    }
+    // The driver has let go of its reference: only this test's is left of the two.
+    EXPECT_EQ(keyboard->Release(), references - 2);
+    ::FreeLibrary(pinned);
 }
 
 TEST(DDrawDriver, ModeListHoldsTheDisplaysModesOfOneDepth) {
@@ -293,9 +351,17 @@ TEST(DDrawDriver, ModeListHoldsTheDisplaysModesOfOneDepth) {
 
     DDrawScreen dd({.width = 64, .height = 16});
     ASSERT_EQ(dd.init_result(), 0);
+    // The running driver's object lists the same, and keeps no reference of the list's.
+    const auto references = [] {
+        IDirectDraw2* object = ddraw::state().direct_draw;
+        object->AddRef();
+        return object->Release();
+    };
+    const ULONG before = references();
     int count_again = -1;
     std::free(const_cast<std::uint32_t*>(ddraw_driver.fetch_modes(32, &count_again)));
-    EXPECT_EQ(count_again, count) << "the running driver's object lists the same";
+    EXPECT_EQ(count_again, count);
+    EXPECT_EQ(references(), before);
     std::free(const_cast<std::uint32_t*>(modes));
 }
 

@@ -31,6 +31,24 @@ inline std::vector<std::uint32_t> read_client_row(HWND window, int width, int y)
     return row;
 }
 
+// Expects a window to stand in the middle of the display; an odd pixel left over goes to the
+// right and below.
+inline void expect_centred(HWND window) {
+    RECT outer{};
+    ASSERT_TRUE(::GetWindowRect(window, &outer));
+    EXPECT_EQ(outer.left, (::GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
+    EXPECT_EQ(outer.top, (::GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
+}
+
+// The refresh rate a window's device context reports, as a screen keeps it: 0 and 1 say nothing
+// of the rate and count as unknown (0).
+inline int reported_refresh_rate(HWND window) {
+    const HDC dc = ::GetDC(window);
+    const int reported = ::GetDeviceCaps(dc, VREFRESH);
+    ::ReleaseDC(window, dc);
+    return reported > 1 ? reported : 0;
+}
+
 inline bool class_registered(const char* name) {
     WNDCLASSA wc;
     return ::GetClassInfoA(::GetModuleHandleA(nullptr), name, &wc) != FALSE;

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "gfx/console/key_input.h"
 #include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"
 
@@ -54,6 +55,8 @@ TEST(GdiDriver, UsageScreenShowsItsFramebufferDirectlyBandByBand) {
     ASSERT_TRUE(::GetClientRect(gdi.window(), &client));
     EXPECT_EQ(client.right, 400);
     EXPECT_EQ(client.bottom, 80);
+    expect_centred(gdi.window());
+    EXPECT_EQ(gdi.screen().refresh_rate, reported_refresh_rate(gdi.window()));
 
     gdi.fill_line(10, stripes);
     gdi.settle();
@@ -121,6 +124,37 @@ TEST(GdiDriver, HighColourGoesThroughTheFiveFiveFiveConversion) {
         EXPECT_EQ(row[x] & ~dominant & 0xF8F8F8, 0u) << x;
         EXPECT_GE(row[x] & dominant, dominant & 0xF8F8F8) << x;
     }
+}
+
+TEST(GdiDriver, ShapedWindowsSeeThroughBlackOnPaletteScreensAndMagentaOnOthers) {
+    for (auto [depth, key] : {std::pair{8, RGB(0, 0, 0)}, std::pair{32, RGB(255, 0, 255)}}) {
+        GdiScreen gdi({.width = 64, .height = 16, .depth = depth}, MODE_SHAPED_WINDOW);
+        ASSERT_EQ(gdi.init_result(), 0);
+        COLORREF see_through = 1;
+        BYTE alpha = 0;
+        DWORD how = 0;
+        ASSERT_TRUE(::GetLayeredWindowAttributes(gdi.window(), &see_through, &alpha, &how));
+        EXPECT_EQ(how, DWORD{LWA_COLORKEY}) << depth;
+        EXPECT_EQ(see_through, key) << depth;
+    }
+}
+
+TEST(GdiDriver, KeyStatesFollowTheKeyboardOnlyWhileTheWindowIsActive) {
+    GdiScreen gdi({.width = 64, .height = 16});
+    ASSERT_EQ(gdi.init_result(), 0);
+    ::SetForegroundWindow(gdi.window());
+    ASSERT_TRUE(eventually([] { return window_state().active == 1; }));
+    hold_a(true);
+    EXPECT_TRUE(eventually([] { return key_down(0x1E) != 0; }));
+    // Deactivation forgets the key, and no pass reads it again while the window is inactive.
+    ::SendMessageA(gdi.window(), WM_ACTIVATE, WA_INACTIVE, 0);
+    gdi.settle();
+    gdi.settle();
+    EXPECT_EQ(key_down(0x1E), 0);
+    ::SendMessageA(gdi.window(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_TRUE(eventually([] { return key_down(0x1E) != 0; }));
+    hold_a(false);
+    EXPECT_TRUE(eventually([] { return key_down(0x1E) == 0; }));
 }
 
 TEST(GdiDriver, ModeListCountsTwentyFourAndThirtyTwoBitsAsOneDepth) {
@@ -215,6 +249,13 @@ TEST(GdiDriver, FailedStartsLeaveNothingBehindAndTheNextStartWorks) {
     EXPECT_FALSE(::IsWindow(window));
     ::SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &saver, 0);
     EXPECT_TRUE(saver);
+
+    // A second exit has nothing left to put back: the setting as the system has it now stays.
+    ::SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, 0);
+    window_exit();
+    ::SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &saver, 0);
+    EXPECT_FALSE(saver);
+    ::SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, 0);
 }
 
 } // namespace

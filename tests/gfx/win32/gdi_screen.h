@@ -36,6 +36,17 @@ template <typename Done> bool eventually(Done done) {
 
 using keytest::take_events;
 
+// Holds or lets go of the A key (scan code 0x1E), as the keyboard would: with its virtual key,
+// which the system's key state is kept by, and its scan code, which DirectInput reads.
+inline void hold_a(bool down) {
+    INPUT key{};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = 'A';
+    key.ki.wScan = 0x1E;
+    key.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    ::SendInput(1, &key, sizeof key);
+}
+
 inline std::vector<std::int32_t> take_keys() {
     std::vector<std::int32_t> keys;
     while (zered::key_waiting())

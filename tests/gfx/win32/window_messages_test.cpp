@@ -1,6 +1,7 @@
 // Messages sent to a GDI screen's window, handled on its driver thread: what reaches the key
 // buffer, the event queue and the mouse state.
 #include <algorithm>
+#include <tuple>
 
 #include "gfx/win32/gdi_screen.h"
 
@@ -156,6 +157,10 @@ TEST_F(WindowMessages, LeaveFallbackPollsUntilTheCursorHasGone) {
     TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, gdi.window(), 0};
     EXPECT_TRUE(leave_tracking_fallback(&leave));
     EXPECT_EQ(fields(events_arriving(), 0), Rows{{EVENT_MOUSE_LEFT}});
+    // The poll stops with it: no second leave after a few more of its periods.
+    ::Sleep(350);
+    gdi.settle();
+    EXPECT_EQ(fields(take_events(), 0), Rows{});
 }
 
 TEST_F(WindowMessages, ButtonsHoldTheCaptureUntilTheLastIsReleased) {
@@ -171,6 +176,11 @@ TEST_F(WindowMessages, ButtonsHoldTheCaptureUntilTheLastIsReleased) {
     EXPECT_EQ(captured(), gdi.window());
     send(WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON2), 0);
     EXPECT_EQ(captured(), nullptr);
+    // An extra button alone holds it too.
+    send(WM_XBUTTONDOWN, MAKEWPARAM(MK_XBUTTON1, XBUTTON1), 0);
+    EXPECT_EQ(captured(), gdi.window());
+    send(WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON1), 0);
+    EXPECT_EQ(captured(), nullptr);
     EXPECT_EQ(fields(take_events(), 1), (Rows{{EVENT_BUTTON_PRESSED, 1},
                                               {EVENT_BUTTON_PRESSED, 2},
                                               {EVENT_BUTTON_RELEASED, 1},
@@ -178,7 +188,9 @@ TEST_F(WindowMessages, ButtonsHoldTheCaptureUntilTheLastIsReleased) {
                                               {EVENT_BUTTON_DOUBLE_CLICKED, 4},
                                               {EVENT_BUTTON_PRESSED, 16},
                                               {EVENT_BUTTON_RELEASED, 4},
-                                              {EVENT_BUTTON_RELEASED, 16}}));
+                                              {EVENT_BUTTON_RELEASED, 16},
+                                              {EVENT_BUTTON_PRESSED, 8},
+                                              {EVENT_BUTTON_RELEASED, 8}}));
 }
 
 TEST_F(WindowMessages, EachWheelMessageIsOneNotch) {
@@ -231,11 +243,14 @@ TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
     ASSERT_TRUE(::GetWindowRect(gdi.window(), &rect));
     EXPECT_EQ(window_set_position(window_position_query, window_position_query),
               rect.top << 16 | (rect.left & 0xFFFF));
-    EXPECT_EQ(window_set_position(100, 60), 0);
-    EXPECT_TRUE(eventually([&] {
-        return window_set_position(window_position_query, window_position_query) ==
-               (60 << 16 | 100);
-    }));
+    // x in the low 16 bits (two's complement when left of the screen), y above them.
+    for (const auto& [x, y, answer] : {std::tuple{101, 61, 61 << 16 | 101},
+                                      std::tuple{-3, 7, 7 << 16 | 0xFFFD}}) {
+        EXPECT_EQ(window_set_position(x, y), 0);
+        EXPECT_TRUE(eventually([&] {
+            return window_set_position(window_position_query, window_position_query) == answer;
+        })) << x << ", " << y;
+    }
 
     // Beyond the right edge the cursor stops at the last column.
     window_set_mouse(1000, 5, -1, -1);
@@ -286,6 +301,32 @@ TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
         EXPECT_EQ(cursor.y, expected.y) << m.x << ", " << m.y;
     }
     ::SetCursorPos(0, 0);
+}
+
+// The cursor the window's thread shows, as the system reports it (nullptr: hidden).
+HCURSOR shown_cursor() {
+    CURSORINFO info{};
+    info.cbSize = sizeof info;
+    ::GetCursorInfo(&info);
+    return info.hCursor;
+}
+
+TEST_F(WindowMessages, HiddenCursorIsHiddenOnlyOverTheWindow) {
+    const POINT inside = client_to_screen(100, 40);
+    ::SetCursorPos(inside.x, inside.y);
+    events_arriving();
+    for (const int visible : {0, 1, 0}) {
+        window_set_mouse(-1, 0, visible, -1);
+        gdi.settle();
+        EXPECT_EQ(shown_cursor() != nullptr, visible == 1) << visible;
+    }
+    // Outside, the arrow shows whatever the program asked.
+    ::SetCursorPos(0, 0);
+    events_arriving();
+    ::SendMessageA(gdi.window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(gdi.window()),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_NE(shown_cursor(), nullptr);
+    window_set_mouse(-1, 0, 1, -1);
 }
 
 TEST(WindowFullScreen, WithoutSwitchingTheWindowStays) {
