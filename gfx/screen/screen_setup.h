@@ -75,6 +75,10 @@ inline constexpr int mode_count = 22; // 0 to 21
 // The row of a mode 0 to 21, or nullptr.
 const ModeInfo* mode_info(int mode);
 
+// Whether a screen of these sizes stays within the bytes set-up allows for its pages (each with
+// its alignment slack) and for its dirty flags.
+bool page_sizes_fit(int width, int height, int bytes_per_pixel, int scanline_size, int pages);
+
 // The display drivers set-up tries, in order (platform code).
 std::span<const DisplayDriver* const> driver_selection_list();
 

@@ -75,9 +75,13 @@ class ScreenSetup : public ::testing::Test {
         screen_exit_handler();
         override_driver_choice(nullptr);
     }
+    // No screen, no screen hooks, and the text view follows the console's size again.
     static bool closed() {
         const rt::ConsoleHooks& hooks = rt::console_hooks();
-        return !current_screen() && !hooks.print_text && !hooks.sleep && !hooks.move_cursor;
+        int rows = 0;
+        rt::text_size(nullptr, &rows);
+        return !current_screen() && !hooks.print_text && !hooks.sleep && !hooks.move_cursor &&
+               rt::view_bottom() == (rows > 0 ? rows : 25) - 1;
     }
     DriverChoiceOverride choice{both, nullptr};
 };
@@ -348,6 +352,22 @@ TEST_F(ScreenSetup, NumberedModesReachTheDriverAndAnOpenStartsTheTextColumn) {
     rt::standard_output().column = 7;
     EXPECT_EQ(screen_open_sized(32, 16, 3, 1, 0, 0), 1) << "no such depth";
     EXPECT_EQ(rt::standard_output().column, 7) << "a failed open leaves the text column";
+
+    fakes().calls.clear();
+    ASSERT_EQ(screen_open_mode_pages(13, -1, -1), 0);
+    EXPECT_EQ(fakes().calls.back(), (Call{0, true, 0, 0, 8}));
+}
+
+TEST(ScreenSizes, PagesWithTheirSlackAndTheDirtyFlagsStayWithinTheLimit) {
+    constexpr int limit = 0x7FFF0000; // bytes; each page also takes 32 bytes of alignment slack
+    EXPECT_TRUE(page_sizes_fit(limit - 32, 1, 1, 1, 1));
+    EXPECT_FALSE(page_sizes_fit(limit - 31, 1, 1, 1, 1));
+    EXPECT_TRUE(page_sizes_fit(limit / 2 - 32, 1, 1, 1, 2));
+    EXPECT_FALSE(page_sizes_fit(limit / 2 - 31, 1, 1, 1, 2));
+    EXPECT_FALSE(page_sizes_fit(limit / 8, 1, 4, 1, 2)) << "four bytes a pixel";
+    // One dirty flag per display line: height times lines per row.
+    EXPECT_TRUE(page_sizes_fit(1, limit / 2, 1, 2, 1));
+    EXPECT_FALSE(page_sizes_fit(1, limit / 2 + 1, 1, 2, 1));
 }
 
 TEST_F(ScreenSetup, ASecondOpenClosesTheFirstAndKeepsTheTitle) {
