@@ -271,6 +271,12 @@ TEST_F(ConsoleOps, PagesChosenAndCopied) {
     EXPECT_EQ(copy_page(0, 3), 1);
     EXPECT_EQ(copy_page(1, 1), 0);
 
+    // Page 0 named is page 0, not the work page.
+    EXPECT_EQ(set_pages(2, -1), 0);
+    paint(0, 0x33, 'Q');
+    EXPECT_EQ(copy_page(0, 1), 0);
+    EXPECT_EQ(std::memcmp(page(0), page(1), 400 * 80), 0);
+
     // A driver that flips its own frames has no pages to copy: flip and poll instead.
     open(64, 16, 8, 2, &flipping);
     EXPECT_EQ(copy_page(1, 0), 1);
