@@ -112,9 +112,11 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     ASSERT_EQ(rt::text_view_set(3, 8), 0);
     paint(0, 0x55, 'X');
     dirty_lines();
+    rt::move_cursor(4, 7, 0);
 
     // No mode, text view of rows 3 to 8: only pixel lines 16 to 63 and cell rows 2 to 7.
     clear_screen(CLEAR_DEFAULT);
+    EXPECT_EQ(screen().lock_count, 0);
     for (int y = 0; y < 80; ++y)
         EXPECT_TRUE(line_is(0, y, y >= 16 && y < 64 ? 0 : 0x55)) << "line " << y;
     for (int row = 0; row < 10; ++row)
@@ -154,6 +156,12 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     paint(0, 0x55, 'X');
     clear_screen(CLEAR_DEFAULT);
     EXPECT_TRUE(line_is(0, 39, 0) && line_is(0, 40, 0x55) && cell(0, 0, 5) == 'X');
+
+    // A text view of every row is the whole screen, also the lines below the last text row.
+    open_mode(15); // 400 by 300: 37 rows of 8 lines leave 4
+    paint(0, 0x55, 'X');
+    clear_screen(CLEAR_DEFAULT);
+    EXPECT_TRUE(line_is(0, 299, 0));
 }
 
 // Text reaches the pixels under the driver's lock, taken once a print and given back.
