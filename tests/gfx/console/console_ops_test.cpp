@@ -150,6 +150,11 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     EXPECT_EQ(std::pair(screen().cursor_x, screen().cursor_y), std::pair(6, 4));
     EXPECT_EQ(std::pair(context.last_x, context.last_y), std::pair(16.0f, 12.0f));
 
+    // A view wholly right of the screen clears and marks nothing.
+    context.view_x = 400;
+    clear_screen(CLEAR_DEFAULT);
+    EXPECT_EQ(dirty_lines(), 0);
+
     // A text view from the first row that stops short of the last is not the whole screen.
     context.flags &= ~CONTEXT_VIEW_SET;
     ASSERT_EQ(rt::text_view_set(1, 5), 0);

@@ -165,6 +165,10 @@ TEST_F(TextOutput, ScrollingStaysInsideATextViewBelowTheFirstRow) {
         ASSERT_EQ(screen().visible_fb[i], 1) << i;
     EXPECT_EQ(read_cell(50, 6, 1), 4 + 1 * 256);
     EXPECT_EQ(read_cell(50, 3, 1), 15);
+    // Three line feeds at once in a one-row view scroll only that row, never the rows above.
+    ASSERT_EQ(rt::text_view_set(8, 8), 0);
+    print("x\n\n\ny");
+    EXPECT_TRUE(cell_shows(0, 6, '6'));
 }
 
 TEST_F(TextOutput, TabsBackspacesAndReturns) {
