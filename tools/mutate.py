@@ -5,7 +5,9 @@ which ones the tests catch.
 For each mutant the file is rewritten, the folder's test programs are rebuilt (only what changed;
 ninja does the rest), the folder's tests are run under a time limit, and the file is restored.
 A mutant is "caught" when a test fails, "timeout" when the tests hang (also caught), "survived"
-when every test passes, and "not built" when it does not compile (not counted).
+when every test passes, "not built" when it does not compile, and "same code" when the compiler
+makes the very same object file of it as of the original (a line the preset does not compile, or a
+change the optimiser undoes); the last two are not counted.
 
 Survivors that no test can tell from the original (equivalent mutants) are listed, with a reason,
 in tests/mutation/*.txt, one per line:
@@ -27,6 +29,7 @@ import json
 import os
 import random
 import re
+import shlex
 import signal
 import subprocess
 import sys
@@ -184,6 +187,35 @@ def discover_tests(build: Path, regex: str) -> list[Test]:
     return found
 
 
+def object_files(build: Path) -> dict[Path, list[Path]]:
+    """Source file -> the object files the build tree makes of it (one per target compiling it),
+    from the compile database."""
+    db = build / "compile_commands.json"
+    objects: dict[Path, list[Path]] = {}
+    if not db.exists():
+        return objects
+    for entry in json.loads(db.read_text()):
+        words = shlex.split(entry["command"])
+        if "-o" in words[:-1]:
+            obj = Path(entry["directory"]) / words[words.index("-o") + 1]
+            objects.setdefault(Path(entry["file"]).resolve(), []).append(obj)
+    return objects
+
+
+def same_code(objects: list[Path], clean: dict[Path, str], since: float) -> bool:
+    """True when every object of the mutated file was compiled again after `since` and came out
+    byte for byte as the clean one: no test can tell such a mutant apart. An object that was not
+    compiled again (not part of the targets built) proves nothing."""
+    if not objects:
+        return False
+    for obj in objects:
+        if obj not in clean or not obj.exists() or obj.stat().st_mtime < since:
+            return False
+        if hashlib.sha256(obj.read_bytes()).hexdigest() != clean[obj]:
+            return False
+    return True
+
+
 def first_failed_test(output: str) -> str:
     """The first gtest test that started and did not pass (failed, or the program died in it);
     "" when the output names none (not a gtest program, or it failed outside a test)."""
@@ -241,7 +273,9 @@ TABLE_HEAD = "| folder | score | caught | survived | equivalent | mutants run | 
 def table_row(folder: str, score: float, counts: dict[str, int], run_count: int, total: int,
               seed: str) -> str:
     caught = counts["caught"] + counts["timeout"]
-    return (f"| {folder} | {score:.1f} % | {caught} | {counts['survived']} | {counts['equivalent']} "
+    # Equivalent: listed with a reason, or compiled to the very same object file.
+    equivalent = counts["equivalent"] + counts["same code"]
+    return (f"| {folder} | {score:.1f} % | {caught} | {counts['survived']} | {equivalent} "
             f"| {run_count} | {total} | {seed} | {time.strftime('%Y-%m-%d', time.gmtime())} |")
 
 
@@ -382,13 +416,13 @@ def main() -> int:
 
     def taken_over(m) -> str:
         """The earlier result of a mutant that need not run again, in a file unchanged since:
-        caught, not built, or a survivor now listed as equivalent (run again, it could only turn
-        into a catch: skipping the run can only lower the score). A timeout runs again: it may
+        caught, not built, same code, or a survivor now listed as equivalent (run again, it could
+        only turn into a catch: skipping the run can only lower the score). A timeout runs again: it may
         have been a busy machine, not a hang."""
         before = earlier.get((m.path, m.line, m.mutated))
         if not before or before.get("file") != file_hash(ROOT / m.path):
             return ""
-        if before["result"] in ("caught", "not built"):
+        if before["result"] in ("caught", "not built", "same code"):
             return before["result"]
         if before["result"] in ("survived", "equivalent") and m.key() in equivalents:
             return "equivalent"
@@ -489,7 +523,12 @@ def main() -> int:
                 return Outcome("survived", outcome.failed, outcome.program)
             return outcome
 
-        counts = {"caught": 0, "timeout": 0, "survived": 0, "not built": 0, "equivalent": 0}
+        # The clean tree was built above: its objects are what a mutant's are compared with.
+        objects = object_files(build)
+        clean_objects = {o: hashlib.sha256(o.read_bytes()).hexdigest()
+                         for f in files for o in objects.get(f.resolve(), []) if o.exists()}
+        counts = {"caught": 0, "timeout": 0, "survived": 0, "not built": 0, "same code": 0,
+                  "equivalent": 0}
         survivors = []
         reused = 0
         for m in mutants:
@@ -507,11 +546,15 @@ def main() -> int:
                 lines[m.line - 1] = m.mutated
                 result = "survived"
                 try:
+                    planted = time.time()
                     restorer.plant(path, original, "\n".join(lines))
                     for stage, cmd in zip(stages, build_cmds):
                         code, _ = run(cmd, timeout=600)
                         if code:
                             result = "not built"
+                            break
+                        if same_code(objects.get(path.resolve(), []), clean_objects, planted):
+                            result = "same code"
                             break
                         outcome = run_mutant(stage, own_filters.get(m.path, ""))
                         result = outcome.result
@@ -544,6 +587,7 @@ def main() -> int:
                 print(f"{m.key()} | ")
         print(f"== {folder}: score {score:.1f} % ({caught} caught of {scored}; "
               f"{counts['timeout']} by timeout, {counts['not built']} not built, "
+              f"{counts['same code']} compiled to the same code, "
               f"{counts['equivalent']} equivalent"
               + (f"; {reused} results taken over from {args.again}" if reused else "") + ")", flush=True)
         name = folder + (f" ({args.preset})" if args.preset != "native" else "")

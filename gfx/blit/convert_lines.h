@@ -93,6 +93,7 @@ constexpr std::uint32_t pack_565(std::uint32_t w) {
 }
 // The display pixel of a colour word, for display depth 15, 16, 24 or 32.
 template <int Depth, bool Swap> constexpr std::uint32_t display_pixel(std::uint32_t w) {
+    static_assert(Depth == 15 || Depth == 16 || Depth == 24 || Depth == 32, "a display depth");
     if constexpr (Swap) {
         w = swap_outer(w);
     }
@@ -124,6 +125,7 @@ inline std::uint32_t rgb16_expand(std::uint32_t q, const ExpandTables& tables) {
 // the last group one at a time, so nothing beyond the line is written.
 template <int Depth, class Pixel>
 inline void store_pixels(std::uint8_t* out, int width, const Pixel& pixel) {
+    static_assert(Depth == 15 || Depth == 16 || Depth == 24 || Depth == 32, "a display depth");
     int i = 0;
     for (; i + 4 <= width; i += 4) {
         const std::uint64_t p0 = pixel(i), p1 = pixel(i + 1), p2 = pixel(i + 2), p3 = pixel(i + 3);

@@ -32,10 +32,7 @@ constexpr std::array<ModeInfo, mode_count> mode_table{{
     {0, 0, 0, 0, 1, -1, -1, 0, 0},          // 0: closes the screen
     {320, 200, 2, 1, 8, 1, 0, 40, 25},      // 1
     {640, 200, 1, 2, 1, 1, 0, 80, 25},      // 2
-    {0, 0, 0, 0, 0, -1, -1, 0, 0},          // 3 to 6: no such modes
-    {0, 0, 0, 0, 0, -1, -1, 0, 0},          //
-    {0, 0, 0, 0, 0, -1, -1, 0, 0},          //
-    {0, 0, 0, 0, 0, -1, -1, 0, 0},          //
+    {}, {}, {}, {},                         // 3 to 6: no such modes
     {320, 200, 4, 1, 8, 1, 0, 40, 25},      // 7
     {640, 200, 4, 2, 4, 1, 0, 80, 25},      // 8
     {640, 350, 4, 1, 2, 2, 1, 80, 25},      // 9
@@ -144,18 +141,6 @@ bool same_name(const char* a, const char* b) {
     return *a == *b;
 }
 
-// Computed in 64 bits from the request alone, before any size is stored: a line, a page, all
-// pages and the dirty flags must each fit max_screen_bytes.
-bool page_sizes_fit(int width, int height, int bytes_per_pixel, int scanline_size, int pages) {
-    const std::uint64_t page = static_cast<std::uint64_t>(width) *
-                               static_cast<std::uint64_t>(bytes_per_pixel) *
-                               static_cast<std::uint64_t>(height);
-    const std::uint64_t all = (page + 2 * page_alignment) * static_cast<std::uint64_t>(pages);
-    return all <= max_screen_bytes &&
-           static_cast<std::uint64_t>(height) * static_cast<std::uint64_t>(scanline_size) <=
-               max_screen_bytes;
-}
-
 // Builds the screen record with its pages and tables; nullptr when the sizes do not fit or the
 // memory cannot be had. Nothing of it is visible until the caller installs it.
 std::unique_ptr<ScreenState> build_screen(const ModeRequest& request, int depth) {
@@ -246,6 +231,18 @@ bool valid_sized_depth(int depth) {
 }
 
 } // namespace
+
+// Computed in 64 bits from the request alone, before any size is stored: a line, a page, all
+// pages and the dirty flags must each fit max_screen_bytes.
+bool page_sizes_fit(int width, int height, int bytes_per_pixel, int scanline_size, int pages) {
+    const std::uint64_t page = static_cast<std::uint64_t>(width) *
+                               static_cast<std::uint64_t>(bytes_per_pixel) *
+                               static_cast<std::uint64_t>(height);
+    const std::uint64_t all = (page + 2 * page_alignment) * static_cast<std::uint64_t>(pages);
+    return all <= max_screen_bytes &&
+           static_cast<std::uint64_t>(height) * static_cast<std::uint64_t>(scanline_size) <=
+               max_screen_bytes;
+}
 
 const ModeInfo* mode_info(int mode) {
     if (mode < 0 || mode >= mode_count) return nullptr;

@@ -65,15 +65,19 @@ struct ModeRequest {
 int set_mode(const ModeRequest& request);
 
 // One row of the numbered-mode table.
-struct ModeInfo {
-    std::uint16_t width, height;
-    std::uint8_t depth, scanline_size, pages;
-    std::int8_t palette, font; // -1: none
-    std::uint8_t text_cols, text_rows;
+struct ModeInfo { // ModeInfo{}: no such mode
+    std::uint16_t width = 0, height = 0;
+    std::uint8_t depth = 0, scanline_size = 0, pages = 0;
+    std::int8_t palette = -1, font = -1; // -1: none
+    std::uint8_t text_cols = 0, text_rows = 0;
 };
 inline constexpr int mode_count = 22; // 0 to 21
 // The row of a mode 0 to 21, or nullptr.
 const ModeInfo* mode_info(int mode);
+
+// Whether a screen of these sizes stays within the bytes set-up allows for its pages (each with
+// its alignment slack) and for its dirty flags.
+bool page_sizes_fit(int width, int height, int bytes_per_pixel, int scanline_size, int pages);
 
 // The display drivers set-up tries, in order (platform code).
 std::span<const DisplayDriver* const> driver_selection_list();

@@ -112,9 +112,11 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     ASSERT_EQ(rt::text_view_set(3, 8), 0);
     paint(0, 0x55, 'X');
     dirty_lines();
+    rt::move_cursor(4, 7, 0);
 
     // No mode, text view of rows 3 to 8: only pixel lines 16 to 63 and cell rows 2 to 7.
     clear_screen(CLEAR_DEFAULT);
+    EXPECT_EQ(screen().lock_count, 0);
     for (int y = 0; y < 80; ++y)
         EXPECT_TRUE(line_is(0, y, y >= 16 && y < 64 ? 0 : 0x55)) << "line " << y;
     for (int row = 0; row < 10; ++row)
@@ -148,12 +150,23 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     EXPECT_EQ(std::pair(screen().cursor_x, screen().cursor_y), std::pair(6, 4));
     EXPECT_EQ(std::pair(context.last_x, context.last_y), std::pair(16.0f, 12.0f));
 
+    // A view wholly right of the screen clears and marks nothing.
+    context.view_x = 400;
+    clear_screen(CLEAR_DEFAULT);
+    EXPECT_EQ(dirty_lines(), 0);
+
     // A text view from the first row that stops short of the last is not the whole screen.
     context.flags &= ~CONTEXT_VIEW_SET;
     ASSERT_EQ(rt::text_view_set(1, 5), 0);
     paint(0, 0x55, 'X');
     clear_screen(CLEAR_DEFAULT);
     EXPECT_TRUE(line_is(0, 39, 0) && line_is(0, 40, 0x55) && cell(0, 0, 5) == 'X');
+
+    // A text view of every row is the whole screen, also the lines below the last text row.
+    open_mode(15); // 400 by 300: 37 rows of 8 lines leave 4
+    paint(0, 0x55, 'X');
+    clear_screen(CLEAR_DEFAULT);
+    EXPECT_TRUE(line_is(0, 299, 0));
 }
 
 // Text reaches the pixels under the driver's lock, taken once a print and given back.
@@ -270,6 +283,12 @@ TEST_F(ConsoleOps, PagesChosenAndCopied) {
     EXPECT_EQ(rt::last_error(), 1);
     EXPECT_EQ(copy_page(0, 3), 1);
     EXPECT_EQ(copy_page(1, 1), 0);
+
+    // Page 0 named is page 0, not the work page.
+    EXPECT_EQ(set_pages(2, -1), 0);
+    paint(0, 0x33, 'Q');
+    EXPECT_EQ(copy_page(0, 1), 0);
+    EXPECT_EQ(std::memcmp(page(0), page(1), 400 * 80), 0);
 
     // A driver that flips its own frames has no pages to copy: flip and poll instead.
     open(64, 16, 8, 2, &flipping);

@@ -111,6 +111,31 @@ TEST_F(LineInput, EditingKeys) {
     EXPECT_TRUE(no_underline(0, 0));
 }
 
+// The editor hides the cursor while it runs and leaves it shown or hidden as it found it, which
+// the console's cursor call reports in bit 16.
+TEST_F(LineInput, TheCursorIsLeftAsItWasFound) {
+    static int shown;
+    static std::vector<int> asked; // visibility arguments, -1 (unchanged) left out
+    static int (*screen_move)(int, int, int);
+    screen_move = rt::console_hooks().move_cursor;
+    ASSERT_NE(screen_move, nullptr);
+    rt::console_hooks().move_cursor = [](int row, int column, int visibility) {
+        if (visibility >= 0) {
+            shown = visibility;
+            asked.push_back(visibility);
+        }
+        return screen_move(row, column, visibility) | (shown ? 1 << 16 : 0);
+    };
+    for (const int before : {1, 0}) {
+        shown = before;
+        asked.clear();
+        EXPECT_EQ(input(text("a") + Keys{enter}), "a");
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked.back(), before);
+    }
+    rt::console_hooks().move_cursor = screen_move;
+}
+
 TEST_F(LineInput, LinesAcrossRows) {
     // Backspace over the start of a row goes on at the end of the row above.
     rt::move_cursor(1, 48, 0);

@@ -8,6 +8,7 @@
 
 #include "gfx/console/console_ops.h"
 #include "gfx/core/builtin_data.h"
+#include "gfx/core/draw_context.h"
 #include "gfx/screen/screen_setup.h"
 #include "runtime/console_hooks.h"
 #include "runtime/print.h"
@@ -164,6 +165,10 @@ TEST_F(TextOutput, ScrollingStaysInsideATextViewBelowTheFirstRow) {
         ASSERT_EQ(screen().visible_fb[i], 1) << i;
     EXPECT_EQ(read_cell(50, 6, 1), 4 + 1 * 256);
     EXPECT_EQ(read_cell(50, 3, 1), 15);
+    // Three line feeds at once in a one-row view scroll only that row, never the rows above.
+    ASSERT_EQ(rt::text_view_set(8, 8), 0);
+    print("x\n\n\ny");
+    EXPECT_TRUE(cell_shows(0, 6, '6'));
 }
 
 TEST_F(TextOutput, TabsBackspacesAndReturns) {
@@ -183,6 +188,10 @@ TEST_F(TextOutput, TabsBackspacesAndReturns) {
     print("ab\bc\rd\n");
     EXPECT_EQ(row_text(2).substr(0, 3), "dc ");
     EXPECT_EQ(cursor(), std::pair(0, 3));
+    // A tab after a return counts from where the return put the cursor.
+    rt::move_cursor(7, 1, 0);
+    print("abcdef\rX\tY");
+    EXPECT_EQ(row_text(6).substr(0, 10), "X       Y ");
 }
 
 TEST_F(TextOutput, BackspaceStopsAtTheLeftEdgeAndKeepsAPendingMove) {
@@ -393,10 +402,22 @@ TEST_F(TextOutput, TextSizeChoosesAFontOrChangesNothing) {
     EXPECT_EQ(cursor(), std::pair(4, 4)) << "the view is the 5 new rows";
     EXPECT_TRUE(cell_shows(0, 4, 'l'));
 
+    EXPECT_EQ(set_text_size(50, 1), 5 << 16 | 50) << "one row of 80 lines: no font";
+    context_get().flags |= CONTEXT_VIEW_SET;
+    EXPECT_EQ(set_text_size(50, 10), 5 << 16 | 50);
+    EXPECT_FALSE(context_get().flags & CONTEXT_VIEW_SET) << "a new grid resets the graphics view";
+    EXPECT_EQ(set_text_size(50, 5), 10 << 16 | 50);
+    print("\r\n\r\n\r\n\r\nlast");
     EXPECT_EQ(set_text_size(40, 10), 5 << 16 | 50) << "glyph width 10: no font";
     EXPECT_EQ(set_text_size(0, 0), 5 << 16 | 50);
     EXPECT_EQ(screen().font, builtin_font(2));
     EXPECT_EQ(row_text(4).substr(0, 4), "last");
+}
+
+TEST_F(TextOutput, WideTextTakesAPairAsOneCharacter) {
+    const std::uint16_t units[] = {0x0100, 'A', 0xD83D, 0xDE00, 'B'};
+    print_text_wide(units, 5, 0);
+    EXPECT_EQ(row_text(0).substr(0, 4), "?A?B");
 }
 
 TEST_F(TextOutput, AnyBytesOnAnyGridStayInside) {

@@ -86,6 +86,9 @@ TEST(ClipBlit, KeepsThePartOnTheSurfaceWithTheMatchingSource) {
     EXPECT_EQ(target, (BlitRect{1024, 0, 1424, 80})) << "left alone when nothing is drawn";
     target = {0, 0, 0, 80};
     EXPECT_FALSE(clip_blit(target, source, screen)) << "a minimised window's empty client area";
+    target = {0, 0, 400, 80};
+    source = {10, 0, 10, 80};
+    EXPECT_FALSE(clip_blit(target, source, screen)) << "nothing to take from an empty source";
 }
 
 TEST(KeyboardState, AnExtendedKeyAndItsBaseShareOneEntry) {

@@ -187,6 +187,14 @@ TEST(Palette, ColourConversions) {
     EXPECT_EQ(colour_to_depth(2, 0x00FF8008), 0xFC01u);
     EXPECT_EQ(colour_to_depth(1, 0x12345678), 0x78u);
     EXPECT_EQ(colour_to_depth(4, 0x12345678), 0x12345678u);
+    // Each bit of 0xRRGGBB alone: only the top 5, 6 and 5 bits of the channels reach 5:6:5.
+    for (int bit = 0; bit < 24; ++bit) {
+        const std::uint32_t channel_bit = bit % 8, kept = bit < 8 ? 5 : bit < 16 ? 6 : 5;
+        const std::uint32_t field = bit < 8 ? 0 : bit < 16 ? 5 : 11;
+        const std::uint32_t expected =
+            channel_bit >= 8 - kept ? 1u << (field + channel_bit - (8 - kept)) : 0;
+        EXPECT_EQ(colour_to_depth(2, 1u << bit), expected) << "bit " << bit;
+    }
 }
 
 } // namespace

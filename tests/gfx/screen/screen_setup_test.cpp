@@ -36,6 +36,7 @@ struct FakeDrivers {
     // Which flags each driver accepts; a driver without any refuses everything.
     bool (*accepts[2])(ModeFlags) = {nullptr, nullptr};
     std::vector<std::string> titles;
+    std::vector<int> heights; // the height each init was given, in display lines
 };
 FakeDrivers& fakes() {
     static FakeDrivers f;
@@ -43,8 +44,9 @@ FakeDrivers& fakes() {
 }
 
 template <int N>
-int fake_init(const char* title, int, int, int depth, int refresh_rate, ModeFlags flags) {
+int fake_init(const char* title, int, int height, int depth, int refresh_rate, ModeFlags flags) {
     fakes().calls.push_back({N, true, refresh_rate, flags, depth});
+    fakes().heights.push_back(height);
     fakes().titles.emplace_back(title ? title : "");
     return fakes().accepts[N] && fakes().accepts[N](flags) ? 0 : -1;
 }
@@ -73,9 +75,13 @@ class ScreenSetup : public ::testing::Test {
         screen_exit_handler();
         override_driver_choice(nullptr);
     }
+    // No screen, no screen hooks, and the text view follows the console's size again.
     static bool closed() {
         const rt::ConsoleHooks& hooks = rt::console_hooks();
-        return !current_screen() && !hooks.print_text && !hooks.sleep && !hooks.move_cursor;
+        int rows = 0;
+        rt::text_size(nullptr, &rows);
+        return !current_screen() && !hooks.print_text && !hooks.sleep && !hooks.move_cursor &&
+               rt::view_bottom() == (rows > 0 ? rows : 25) - 1;
     }
     DriverChoiceOverride choice{both, nullptr};
 };
@@ -330,6 +336,38 @@ TEST_F(ScreenSetup, FlagAdjustmentsReachTheDriver) {
     EXPECT_EQ(fakes().calls.back(), (Call{0, true, 0, whole, 8}));
     EXPECT_EQ(current_screen()->depth, 8);
     EXPECT_TRUE(current_screen()->flags & STATE_ALPHA_PRIMITIVES);
+}
+
+TEST_F(ScreenSetup, NumberedModesReachTheDriverAndAnOpenStartsTheTextColumn) {
+    fakes().accepts[0] = accept_any;
+    rt::standard_output().column = 7;
+    ASSERT_EQ(screen_open_mode(8, 0, 0, MODE_FULLSCREEN, 85), 0); // 200 rows of two lines each
+    EXPECT_EQ(fakes().calls[0], (Call{0, true, 85, MODE_FULLSCREEN, 4}));
+    EXPECT_EQ(fakes().heights[0], 400);
+    EXPECT_EQ(rt::standard_output().column, 0);
+
+    rt::standard_output().column = 7;
+    ASSERT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 0);
+    EXPECT_EQ(rt::standard_output().column, 0);
+    rt::standard_output().column = 7;
+    EXPECT_EQ(screen_open_sized(32, 16, 3, 1, 0, 0), 1) << "no such depth";
+    EXPECT_EQ(rt::standard_output().column, 7) << "a failed open leaves the text column";
+
+    fakes().calls.clear();
+    ASSERT_EQ(screen_open_mode_pages(13, -1, -1), 0);
+    EXPECT_EQ(fakes().calls.back(), (Call{0, true, 0, 0, 8}));
+}
+
+TEST(ScreenSizes, PagesWithTheirSlackAndTheDirtyFlagsStayWithinTheLimit) {
+    constexpr int limit = 0x7FFF0000; // bytes; each page also takes 32 bytes of alignment slack
+    EXPECT_TRUE(page_sizes_fit(limit - 32, 1, 1, 1, 1));
+    EXPECT_FALSE(page_sizes_fit(limit - 31, 1, 1, 1, 1));
+    EXPECT_TRUE(page_sizes_fit(limit / 2 - 32, 1, 1, 1, 2));
+    EXPECT_FALSE(page_sizes_fit(limit / 2 - 31, 1, 1, 1, 2));
+    EXPECT_FALSE(page_sizes_fit(limit / 8, 1, 4, 1, 2)) << "four bytes a pixel";
+    // One dirty flag per display line: height times lines per row.
+    EXPECT_TRUE(page_sizes_fit(1, limit / 2, 1, 2, 1));
+    EXPECT_FALSE(page_sizes_fit(1, limit / 2 + 1, 1, 2, 1));
 }
 
 TEST_F(ScreenSetup, ASecondOpenClosesTheFirstAndKeepsTheTitle) {
