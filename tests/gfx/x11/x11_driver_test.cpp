@@ -2,6 +2,12 @@
 // reaches the window in every depth and visual, and the screens the driver takes and refuses.
 #include "gfx/x11/x11_test_fixture.h"
 
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
 namespace zered {
 namespace {
 
@@ -81,6 +87,13 @@ TEST_F(X11Present, AWindowMadeLargerShowsTheImageInItsMiddleOnBlack) {
     EXPECT_EQ(pixel(100, 49), 0u);
     EXPECT_EQ(pixel(150, 139), 0u);
     EXPECT_EQ(pixel(299, 70), 0u);
+    // The pointer is reported where it is on the image.
+    pointer_to(110, 57);
+    int x = 0, y = 0;
+    EXPECT_TRUE(eventually([&] {
+        return current_screen()->driver->get_mouse(&x, &y, nullptr, nullptr, nullptr) == 0 &&
+               x == 10 && y == 7;
+    })) << x << ", " << y;
 
     // Only taller: the image moves down to the middle.
     XResizeWindow(display_, window_, 300, 160);
@@ -99,6 +112,39 @@ TEST_F(X11Present, AWindowMadeLargerShowsTheImageInItsMiddleOnBlack) {
     XMapWindow(display_, window_);
     XSync(display_, False);
     EXPECT_TRUE(eventually([&] { return pixel(99, 0) == 0xFFFFFFu; }));
+}
+
+// The shared segments this process made that the system still holds, with whether each is marked
+// to go with its last detach (SHM_DEST in its mode).
+std::vector<bool> own_shared_segments() {
+    std::vector<bool> marked;
+    std::ifstream table("/proc/sysvipc/shm");
+    std::string line;
+    std::getline(table, line); // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        long key = 0, id = 0, size = 0, creator = 0;
+        unsigned mode = 0;
+        fields >> key >> id >> std::oct >> mode >> std::dec >> size >> creator;
+        if (fields && creator == getpid()) marked.push_back((mode & SHM_DEST) != 0);
+    }
+    return marked;
+}
+
+TEST_F(X11Present, TheSmallestScreensOpenAndTheSharedImageGoesWithThem) {
+    for (const auto& [width, height] : {std::pair{1, 30}, std::pair{30, 1}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        ASSERT_TRUE(open(width, height, 32));
+        EXPECT_EQ(attributes().width, width);
+        fill_line(height - 1, 0x00FFFFFF);
+        EXPECT_TRUE(eventually([&] { return pixel(width - 1, height - 1) == 0xFFFFFFu; }));
+        // Marked for removal while attached: a process that dies leaves nothing behind.
+        if (x11_uses_shared_memory()) {
+            EXPECT_EQ(own_shared_segments(), std::vector<bool>{true});
+        }
+        screen_exit_handler();
+        EXPECT_TRUE(own_shared_segments().empty());
+    }
 }
 
 TEST_F(X11Present, APaletteChangeOnAPalettisedScreenRedrawsEveryLine) {
