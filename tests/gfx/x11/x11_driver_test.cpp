@@ -59,15 +59,7 @@ TEST_F(X11Present, DrawnLinesOfEachDepthReachTheWindow) {
 
 TEST_F(X11Present, AChangeAfterAQuietSpellIsPresentedWithinAPass) {
     ASSERT_TRUE(open(400, 80, 32));
-    // Quiet: no pass for a while, so the driver thread waits for the program or the server.
-    unsigned long passes = x11_pass_count();
-    ASSERT_TRUE(eventually([&] {
-        std::this_thread::sleep_for(100ms);
-        const unsigned long now = x11_pass_count();
-        const bool quiet = now == passes;
-        passes = now;
-        return quiet;
-    })) << "passes go on with nothing to present";
+    ASSERT_TRUE(passes_stop()) << "passes go on with nothing to present";
     const auto start = std::chrono::steady_clock::now();
     fill_line(40, 0x00FF00FF);
     ASSERT_TRUE(eventually([&] { return pixel(3, 40) == shown(0xFF00FF); }));
@@ -143,6 +135,7 @@ TEST_F(X11Present, TheSmallestScreensOpenAndTheSharedImageGoesWithThem) {
             EXPECT_EQ(own_shared_segments(), std::vector<bool>{true});
         }
         screen_exit_handler();
+        EXPECT_FALSE(x11_uses_shared_memory());
         EXPECT_TRUE(own_shared_segments().empty());
     }
 }
@@ -160,6 +153,13 @@ TEST_F(X11Present, APaletteChangeOnAPalettisedScreenRedrawsEveryLine) {
     screen_unlock(1, 0);
     EXPECT_TRUE(eventually([&] { return pixel(7, 3) == shown(0x1080F0); }));
     EXPECT_EQ(pixel(7, 60), shown(0x1080F0));
+
+    // Set outside the screen lock, after a quiet spell: the change itself wakes the driver.
+    ASSERT_TRUE(passes_stop());
+    const auto start = std::chrono::steady_clock::now();
+    palette_set_rgb(9, 0xF0, 0x10, 0x80);
+    EXPECT_TRUE(eventually([&] { return pixel(7, 3) == shown(0xF01080); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 400ms);
 }
 
 TEST(X11Driver, OpenGLAndShapedScreensAreNotItsToShow) {

@@ -340,6 +340,11 @@ TEST_F(X11Input, FocusIsActivationAndThePointerEntering) {
     EXPECT_EQ(take_key(), 'a') << "not 'A': Shift was let go";
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(key_down(42), 0);
+    // Pressed again, it is a new press, not a repeat of the one let go elsewhere.
+    key(XK_Shift_L, true);
+    EXPECT_TRUE(eventually([] { return key_down(42) != 0; }));
+    key(XK_Shift_L, false);
+    EXPECT_TRUE(eventually([] { return key_down(42) == 0; }));
     XDestroyWindow(display_, other);
 }
 

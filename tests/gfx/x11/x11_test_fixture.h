@@ -116,6 +116,19 @@ class X11Test : public ::testing::Test {
         return window_ != 0;
     }
 
+    // With nothing to present the passes stop for a while: the driver thread waits for the
+    // program or the server.
+    bool passes_stop() {
+        unsigned long passes = x11_pass_count();
+        return eventually([&] {
+            std::this_thread::sleep_for(100ms);
+            const unsigned long now = x11_pass_count();
+            const bool quiet = now == passes;
+            passes = now;
+            return quiet;
+        });
+    }
+
     // Fills framebuffer line y with a pixel value, as drawing does: under the screen lock, marking
     // the line dirty.
     void fill_line(int y, std::uint32_t value) {

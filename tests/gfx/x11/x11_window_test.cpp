@@ -46,6 +46,7 @@ TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
     EXPECT_EQ(current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN), 0)
         << "no position in full screen";
     EXPECT_EQ(size_hints(), "free") << "full screen lifts the fixed size";
+    EXPECT_TRUE(passes_stop()) << "a window in full screen goes quiet too";
 
     key(XK_Alt_L, true);
     tap(XK_Return);
