@@ -22,7 +22,9 @@ using Clock = std::chrono::steady_clock;
 
 // The wakes counted on the descriptor so far (0 when none), taken.
 std::uint64_t counted(const WakeChannel& channel) {
+    pollfd readable{channel.fd, POLLIN, 0};
     std::uint64_t count = 0;
+    if (poll(&readable, 1, 0) != 1) return 0; // a read of a blocking descriptor would wait
     return read(channel.fd, &count, sizeof count) == sizeof count ? count : 0;
 }
 
