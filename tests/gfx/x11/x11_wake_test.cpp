@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -83,13 +84,13 @@ TEST(X11Wake, AnIdleThreadWaitsForTheServerOrTheProgramAndNoLonger) {
     auto start = Clock::now();
     wait_for_work(channel, server.ends[0]);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(idle_wait_ms - 10));
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(idle_wait_ms + 500));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(idle_wait_ms + 2000));
 
     // The server sends something.
     ASSERT_EQ(write(server.ends[1], "x", 1), 1);
     start = Clock::now();
     wait_for_work(channel, server.ends[0]);
-    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(idle_wait_ms - 200));
     char byte;
     ASSERT_EQ(read(server.ends[0], &byte, 1), 1);
 
@@ -102,7 +103,7 @@ TEST(X11Wake, AnIdleThreadWaitsForTheServerOrTheProgramAndNoLonger) {
     wait_for_work(channel, server.ends[0]);
     program.join();
     EXPECT_GE(Clock::now() - start, 40ms);
-    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(idle_wait_ms - 200));
     EXPECT_FALSE(channel.pending.load());
     EXPECT_EQ(counted(channel), 0u);
     close_wake(channel);
@@ -111,12 +112,15 @@ TEST(X11Wake, AnIdleThreadWaitsForTheServerOrTheProgramAndNoLonger) {
 TEST(X11Wake, SettlingTakesTheProgramsWakesForAPassPeriodAtMost) {
     WakeChannel channel;
     ASSERT_TRUE(open_wake(channel));
-    // A program that does not draw: the thread goes on at once (a busy machine may delay one
-    // settling, not twenty by a pass period each).
-    auto start = Clock::now();
-    for (int i = 0; i < 20; ++i)
+    // A program that does not draw: the thread goes on at once. The quickest of five, as a busy
+    // machine may delay any one of them.
+    Clock::duration quickest = std::chrono::hours(1);
+    for (int i = 0; i < 5; ++i) {
+        const auto start = Clock::now();
         settle(channel);
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(10 * pass_period_ms));
+        quickest = std::min(quickest, Clock::now() - start);
+    }
+    EXPECT_LT(quickest, std::chrono::milliseconds(pass_period_ms));
     // A wake is taken, so the next one reaches the thread.
     wake(channel);
     settle(channel);
@@ -130,12 +134,12 @@ TEST(X11Wake, SettlingTakesTheProgramsWakesForAPassPeriodAtMost) {
             std::this_thread::yield();
         }
     });
-    start = Clock::now();
+    const auto start = Clock::now();
     settle(channel);
     const auto took = Clock::now() - start;
     drawing.store(false);
     program.join();
-    EXPECT_LT(took, std::chrono::milliseconds(pass_period_ms + 200));
+    EXPECT_LT(took, std::chrono::milliseconds(pass_period_ms + 2000));
     close_wake(channel);
 }
 
