@@ -234,22 +234,29 @@ TEST_F(X11Window, TitlePositionAndDisplaySizes) {
     EXPECT_TRUE(eventually([&] { return outer_corner() == (41 << 16 | 31); }));
 
     // A fixed size: the window manager offers no resizing.
-    XSizeHints hints{};
-    long supplied = 0;
-    ASSERT_TRUE(XGetWMNormalHints(display_, window_, &hints, &supplied));
-    EXPECT_TRUE(hints.flags & PMinSize);
-    EXPECT_TRUE(hints.flags & PMaxSize);
-    EXPECT_EQ(hints.min_width, 400);
-    EXPECT_EQ(hints.max_width, 400);
-    EXPECT_EQ(hints.min_height, 80);
-    EXPECT_EQ(hints.max_height, 80);
+    EXPECT_EQ(size_hints(), "fixed");
 
+    // The title as the plain name and as the desktop's UTF-8 one, from the start.
+    const auto names = [&] {
+        char* name = nullptr;
+        std::string plain = XFetchName(display_, window_, &name) && name ? name : "";
+        if (name) XFree(name);
+        const Atom net_wm_name = XInternAtom(display_, "_NET_WM_NAME", False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::string utf8;
+        if (XGetWindowProperty(display_, window_, net_wm_name, 0, 256, False, AnyPropertyType,
+                               &type, &format, &count, &after, &data) == Success && data)
+            utf8.assign(reinterpret_cast<const char*>(data), count);
+        if (data) XFree(data);
+        return std::pair{plain, utf8};
+    };
+    EXPECT_EQ(names(), (std::pair<std::string, std::string>{"zered-x11-test", "zered-x11-test"}));
     screen_set_title("renamed");
     EXPECT_TRUE(eventually([&] {
-        char* name = nullptr;
-        const bool same = XFetchName(display_, window_, &name) && std::string(name) == "renamed";
-        if (name) XFree(name);
-        return same;
+        return names() == std::pair<std::string, std::string>{"renamed", "renamed"};
     }));
     screen_set_title("zered-x11-test");
 
