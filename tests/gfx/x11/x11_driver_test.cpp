@@ -124,7 +124,8 @@ std::vector<bool> own_shared_segments() {
 }
 
 TEST_F(X11Present, TheSmallestScreensOpenAndTheSharedImageGoesWithThem) {
-    for (const auto& [width, height] : {std::pair{1, 30}, std::pair{30, 1}}) {
+    for (const auto& size : {std::pair{1, 30}, std::pair{30, 1}}) {
+        const int width = size.first, height = size.second; // clang captures no bindings
         SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
         ASSERT_TRUE(open(width, height, 32));
         EXPECT_EQ(attributes().width, width);
