@@ -438,7 +438,8 @@ def main() -> int:
                        and not p.name.endswith("_data.cpp")
                        and (files_re is None or files_re.search(str(p.relative_to(ROOT)))))
         if args.preset != "windows":
-            files = [p for p in files if "/x11/" not in str(p) or folder.endswith("x11")]
+            files = [p for p in files
+                     if "/x11/" not in "/" + str(p.relative_to(ROOT)) or folder.endswith("x11")]
         mutants = [m for f in files for m in mutants_of_file(f) if not kinds or m.kind in kinds]
         total_found = len(mutants)
         sampled = bool(args.sample and len(mutants) > args.sample)

@@ -2,10 +2,6 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -22,17 +18,13 @@
 #include "gfx/window/window_input.h"
 #include "gfx/x11/x11_image.h"
 #include "gfx/x11/x11_input.h"
+#include "gfx/x11/x11_wake.h"
 #include "gfx/x11/x11_window.h"
 
 namespace zered {
 
 namespace {
 
-// The longest a pass with nothing to do waits for the X server or the program before it looks again.
-inline constexpr int idle_wait_ms = 1000;
-// How long the program must leave the thread alone after a wake before the pass that presents what
-// it drew (see settle).
-inline constexpr int settle_ms = 1;
 // Events handled under one taking of the driver lock.
 inline constexpr int event_batch = 32;
 
@@ -71,23 +63,11 @@ std::atomic<unsigned long> window_id{0};
 std::atomic<unsigned long> passes{0};
 std::atomic<bool> pointer_hidden{false};
 std::atomic<bool> shared_memory{false};
-// Wakes a driver thread that waits while idle: the program drew, or asked for something. The
-// descriptor is written and closed under wake_lock, never written once closed.
-std::mutex wake_lock;
-int wake_fd = -1;
-std::atomic<bool> wake_pending{false};
+// Wakes a driver thread that waits while idle: the program drew, or asked for something.
+WakeChannel wake_channel;
 // The last pass found work (lines to present, events, requests): the next one comes after
 // pass_period_ms. After an idle pass the thread waits for the X server or the program instead.
 bool pass_was_busy = true;
-
-void wake_driver_thread() {
-    if (wake_pending.exchange(true)) return;
-    std::lock_guard lock(wake_lock);
-    if (wake_fd >= 0) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = write(wake_fd, &one, sizeof one);
-    }
-}
 
 void x11_lock() {
     driver_lock.lock();
@@ -99,7 +79,7 @@ void x11_unlock() {
 // The program's side of the lock: leaving it may have left lines to present.
 void x11_unlock_and_wake() {
     x11_unlock();
-    wake_driver_thread();
+    wake(wake_channel);
 }
 
 bool lost() {
@@ -241,43 +221,14 @@ void sleep_ms(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-// Reads the wake descriptor after poll found it readable: the program's wakes so far are taken.
-void take_wakes() {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t got = read(wake_fd, &count, sizeof count);
-    wake_pending.store(false);
-}
-
-// Waits while the program is drawing: until it has not woken the thread for settle_ms, or one
-// pass period from now at the most. A picture drawn in one go (a window's first contents, a
-// screen redrawn after a key) then goes out whole and at once, not a pass period later.
-void settle() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(pass_period_ms);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0) return;
-        pollfd wake{wake_fd, POLLIN, 0};
-        if (poll(&wake, 1, static_cast<int>(std::min<long long>(settle_ms, left))) <= 0) return;
-        take_wakes();
-    }
-}
-
-// The pause between passes. While things happen it is the pass period. After a pass that found
-// nothing to do, the thread waits until the X server sends something or the program wakes it (it
-// drew, or asked for something), at most idle_wait_ms: an open window that nobody touches costs
-// next to nothing; then it lets the program finish drawing (settle), so a change is presented
-// within one pass period, and usually within settle_ms of the program's last stroke.
+// The pause between passes: the pass period while things happen; after a pass that found nothing
+// to do, until the X server or the program has something (see wait_for_work).
 void pause_between_passes() {
     if (pass_was_busy || lost()) {
         sleep_ms(pass_period_ms);
         return;
     }
-    // The descriptor is open while the thread runs: x11_exit closes it after the join.
-    pollfd waits[2] = {{ConnectionNumber(x.window.display), POLLIN, 0}, {wake_fd, POLLIN, 0}};
-    poll(waits, 2, idle_wait_ms);
-    if (waits[1].revents & POLLIN) take_wakes();
-    settle();
+    wait_for_work(wake_channel, ConnectionNumber(x.window.display));
 }
 
 void thread_body(std::promise<bool> started) {
@@ -289,7 +240,7 @@ void thread_body(std::promise<bool> started) {
     started.set_value(ok);
     // The window is mapped and black; its first pass waits for what the program draws next (the
     // rest of the screen's set-up and its first picture), so that picture is the first frame.
-    if (ok) settle();
+    if (ok) settle(wake_channel);
     while (ok && is_running()) {
         pass();
         pause_between_passes();
@@ -307,12 +258,7 @@ int x11_init(const char* title, int width, int height, int, int, ModeFlags flags
     x.title = title ? title : "";
     palette_changed.store(false);
     pass_was_busy = true;
-    wake_pending.store(false);
-    {
-        std::lock_guard lock(wake_lock);
-        wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    }
-    if (wake_fd < 0) return -1;
+    if (!open_wake(wake_channel)) return -1;
     running.store(true, std::memory_order_release);
     std::promise<bool> started;
     std::future<bool> result = started.get_future();
@@ -329,17 +275,15 @@ void x11_exit() {
         screen->lock_count = 0;
         x11_unlock();
     }
-    wake_driver_thread();
+    wake(wake_channel);
     driver_thread.join();
-    std::lock_guard lock(wake_lock);
-    if (wake_fd >= 0) close(wake_fd);
-    wake_fd = -1;
+    close_wake(wake_channel);
 }
 
 void x11_set_palette(int, int, int, int) {
     // The converters read the screen's palette; a new colour needs every line converted again.
     palette_changed.store(true);
-    wake_driver_thread();
+    wake(wake_channel);
 }
 
 void x11_wait_vsync() {
@@ -368,14 +312,14 @@ void x11_set_mouse(int mouse_x, int mouse_y, int cursor, int clip) {
         x.requests.cursor = true;
     }
     if (clip >= 0) x.clip_cursor = clip > 0 ? 1 : 0;
-    wake_driver_thread();
+    wake(wake_channel);
 }
 
 void x11_set_title(const char* title) {
     std::lock_guard lock(driver_lock);
     x.title = title ? title : "";
     x.requests.title = true;
-    wake_driver_thread();
+    wake(wake_channel);
 }
 
 std::int32_t x11_set_position(std::int32_t left, std::int32_t top) {
@@ -385,7 +329,7 @@ std::int32_t x11_set_position(std::int32_t left, std::int32_t top) {
     x.requests.move = true;
     x.requests.move_x = left;
     x.requests.move_y = top;
-    wake_driver_thread();
+    wake(wake_channel);
     return 0;
 }
 

@@ -245,6 +245,8 @@ TEST(CodePage437, EveryCharacterOfTheUpperHalfFindsItsByte) {
 TEST(CodePage437, CharactersMapToTheirBytesAndOthersToNone) {
     EXPECT_EQ(code_page_437_of(U'a'), 'a');
     EXPECT_EQ(code_page_437_of(U'\r'), '\r');
+    EXPECT_EQ(code_page_437_of(U'\u007F'), 0x7F) << "last of the lower half";
+    EXPECT_EQ(code_page_437_of(U'\u0080'), 0) << "a control character, not 0x80";
     EXPECT_EQ(code_page_437_of(U'\u00C7'), 0x80); // first of the upper half
     EXPECT_EQ(code_page_437_of(U'\u00E9'), 0x82); // é
     EXPECT_EQ(code_page_437_of(U'\u2591'), 0xB0); // light shade

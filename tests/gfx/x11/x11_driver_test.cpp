@@ -2,6 +2,12 @@
 // reaches the window in every depth and visual, and the screens the driver takes and refuses.
 #include "gfx/x11/x11_test_fixture.h"
 
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
 namespace zered {
 namespace {
 
@@ -53,15 +59,7 @@ TEST_F(X11Present, DrawnLinesOfEachDepthReachTheWindow) {
 
 TEST_F(X11Present, AChangeAfterAQuietSpellIsPresentedWithinAPass) {
     ASSERT_TRUE(open(400, 80, 32));
-    // Quiet: no pass for a while, so the driver thread waits for the program or the server.
-    unsigned long passes = x11_pass_count();
-    ASSERT_TRUE(eventually([&] {
-        std::this_thread::sleep_for(100ms);
-        const unsigned long now = x11_pass_count();
-        const bool quiet = now == passes;
-        passes = now;
-        return quiet;
-    })) << "passes go on with nothing to present";
+    ASSERT_TRUE(passes_stop()) << "passes go on with nothing to present";
     const auto start = std::chrono::steady_clock::now();
     fill_line(40, 0x00FF00FF);
     ASSERT_TRUE(eventually([&] { return pixel(3, 40) == shown(0xFF00FF); }));
@@ -81,6 +79,13 @@ TEST_F(X11Present, AWindowMadeLargerShowsTheImageInItsMiddleOnBlack) {
     EXPECT_EQ(pixel(100, 49), 0u);
     EXPECT_EQ(pixel(150, 139), 0u);
     EXPECT_EQ(pixel(299, 70), 0u);
+    // The pointer is reported where it is on the image.
+    pointer_to(110, 57);
+    int x = 0, y = 0;
+    EXPECT_TRUE(eventually([&] {
+        return current_screen()->driver->get_mouse(&x, &y, nullptr, nullptr, nullptr) == 0 &&
+               x == 10 && y == 7;
+    })) << x << ", " << y;
 
     // Only taller: the image moves down to the middle.
     XResizeWindow(display_, window_, 300, 160);
@@ -101,6 +106,41 @@ TEST_F(X11Present, AWindowMadeLargerShowsTheImageInItsMiddleOnBlack) {
     EXPECT_TRUE(eventually([&] { return pixel(99, 0) == 0xFFFFFFu; }));
 }
 
+// The shared segments this process made that the system still holds, with whether each is marked
+// to go with its last detach (SHM_DEST in its mode).
+std::vector<bool> own_shared_segments() {
+    std::vector<bool> marked;
+    std::ifstream table("/proc/sysvipc/shm");
+    std::string line;
+    std::getline(table, line); // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        long key = 0, id = 0, size = 0, creator = 0;
+        unsigned mode = 0;
+        fields >> key >> id >> std::oct >> mode >> std::dec >> size >> creator;
+        if (fields && creator == getpid()) marked.push_back((mode & SHM_DEST) != 0);
+    }
+    return marked;
+}
+
+TEST_F(X11Present, TheSmallestScreensOpenAndTheSharedImageGoesWithThem) {
+    for (const auto& size : {std::pair{1, 30}, std::pair{30, 1}}) {
+        const int width = size.first, height = size.second; // clang captures no bindings
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        ASSERT_TRUE(open(width, height, 32));
+        EXPECT_EQ(attributes().width, width);
+        fill_line(height - 1, 0x00FFFFFF);
+        EXPECT_TRUE(eventually([&] { return pixel(width - 1, height - 1) == 0xFFFFFFu; }));
+        // Marked for removal while attached: a process that dies leaves nothing behind.
+        if (x11_uses_shared_memory()) {
+            EXPECT_EQ(own_shared_segments(), std::vector<bool>{true});
+        }
+        screen_exit_handler();
+        EXPECT_FALSE(x11_uses_shared_memory());
+        EXPECT_TRUE(own_shared_segments().empty());
+    }
+}
+
 TEST_F(X11Present, APaletteChangeOnAPalettisedScreenRedrawsEveryLine) {
     ASSERT_TRUE(open(400, 80, 8));
     fill_line(3, 9);
@@ -114,6 +154,13 @@ TEST_F(X11Present, APaletteChangeOnAPalettisedScreenRedrawsEveryLine) {
     screen_unlock(1, 0);
     EXPECT_TRUE(eventually([&] { return pixel(7, 3) == shown(0x1080F0); }));
     EXPECT_EQ(pixel(7, 60), shown(0x1080F0));
+
+    // Set outside the screen lock, after a quiet spell: the change itself wakes the driver.
+    ASSERT_TRUE(passes_stop());
+    const auto start = std::chrono::steady_clock::now();
+    palette_set_rgb(9, 0xF0, 0x10, 0x80);
+    EXPECT_TRUE(eventually([&] { return pixel(7, 3) == shown(0xF01080); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 600ms) << "not at the end of the idle wait";
 }
 
 TEST(X11Driver, OpenGLAndShapedScreensAreNotItsToShow) {

@@ -281,6 +281,10 @@ TEST_F(X11Input, ThePointerIsPlacedKeptInsideTheWindowAndHidden) {
     EXPECT_EQ(clipped, 1);
     driver.set_mouse(-1, 0, 1, 0);
     EXPECT_TRUE(eventually(pointer_free));
+    driver.set_mouse(-1, 0, 1, 1);
+    EXPECT_TRUE(eventually([&] { return !pointer_free(); })) << "kept inside again";
+    driver.set_mouse(-1, 0, 1, 0);
+    EXPECT_TRUE(eventually(pointer_free));
 
     // The cursor: hidden and shown again on request; a repeated request changes nothing.
     EXPECT_FALSE(x11_pointer_hidden());
@@ -336,7 +340,46 @@ TEST_F(X11Input, FocusIsActivationAndThePointerEntering) {
     EXPECT_EQ(take_key(), 'a') << "not 'A': Shift was let go";
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(key_down(42), 0);
+    // Pressed again, it is a new press, not a repeat of the one let go elsewhere.
+    key(XK_Shift_L, true);
+    EXPECT_TRUE(eventually([] { return key_down(42) != 0; }));
+    key(XK_Shift_L, false);
+    EXPECT_TRUE(eventually([] { return key_down(42) == 0; }));
     XDestroyWindow(display_, other);
+}
+
+// Focus that moves between the window and the pointer (a keyboard that follows the pointer), into
+// a child, or to and from a grab is no change of activation; every other change is.
+TEST_F(X11Input, FocusOfThePointerOrAGrabIsNoActivation) {
+    ASSERT_TRUE(open(200, 50, 8));
+    const auto send_focus = [&](int type, int detail, int mode) {
+        XEvent event{};
+        event.xfocus.type = type;
+        event.xfocus.display = display_;
+        event.xfocus.window = window_;
+        event.xfocus.detail = detail;
+        event.xfocus.mode = mode;
+        XSendEvent(display_, window_, False, FocusChangeMask, &event);
+        XFlush(display_);
+    };
+    struct Row {
+        int detail, mode;
+        bool activation;
+    };
+    const Row rows[] = {
+        {NotifyPointer, NotifyNormal, false},   {NotifyInferior, NotifyNormal, false},
+        {NotifyNonlinear, NotifyGrab, false},   {NotifyNonlinear, NotifyUngrab, false},
+        {NotifyNonlinear, NotifyNormal, true},  {NotifyAncestor, NotifyWhileGrabbed, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE("detail " + std::to_string(row.detail) + " mode " + std::to_string(row.mode));
+        forget_events();
+        send_focus(FocusOut, row.detail, row.mode);
+        // The window's own focus coming back, always reported, marks the end.
+        send_focus(FocusIn, NotifyNonlinear, NotifyNormal);
+        ASSERT_TRUE(event_comes(EVENT_FOCUS_GAINED, 0));
+        EXPECT_EQ(has_event(seen_, EVENT_FOCUS_LOST, 0), row.activation);
+    }
 }
 
 } // namespace

@@ -84,6 +84,7 @@ TEST(X11Keys, VirtualKeysFollowTheKeypadsNumLockState) {
     EXPECT_EQ(x11_virtual_key({0x38, true}, XK_ISO_Level3_Shift), vk::menu);
     EXPECT_EQ(x11_virtual_key({0x44, false}, XK_F10), vk::f10);
     EXPECT_EQ(x11_virtual_key({0, false}, XK_VoidSymbol), 0u);
+    EXPECT_EQ(x11_virtual_key({0x54, false}, NoSymbol), 0u) << "a scan code the table has no row for";
     // Keys the virtual-key table has no row for: their own virtual keys, not 0 (which would give
     // their events Esc's scan code).
     EXPECT_EQ(x11_virtual_key(x11_key_of(84), XK_KP_Begin), 0x0Cu) << "keypad 5, Num Lock off";
@@ -179,6 +180,7 @@ TEST(X11Keys, CharactersAreCodePage437BytesOrNone) {
     EXPECT_EQ(x11_character(XK_space), ' ');
     EXPECT_EQ(x11_character(XK_asciitilde), '~');
     EXPECT_EQ(x11_character(0x1F), no_character);
+    EXPECT_EQ(x11_character(NoSymbol), no_character) << "a key without a keysym";
     EXPECT_EQ(x11_character(0x7F), no_character);
     EXPECT_EQ(x11_character(XK_nobreakspace), 0xFF);
     EXPECT_EQ(x11_character(XK_exclamdown), 0xAD);

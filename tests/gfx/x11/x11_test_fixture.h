@@ -116,6 +116,19 @@ class X11Test : public ::testing::Test {
         return window_ != 0;
     }
 
+    // With nothing to present the passes stop for a while: the driver thread waits for the
+    // program or the server.
+    bool passes_stop() {
+        unsigned long passes = x11_pass_count();
+        return eventually([&] {
+            std::this_thread::sleep_for(100ms);
+            const unsigned long now = x11_pass_count();
+            const bool quiet = now == passes;
+            passes = now;
+            return quiet;
+        });
+    }
+
     // Fills framebuffer line y with a pixel value, as drawing does: under the screen lock, marking
     // the line dirty.
     void fill_line(int y, std::uint32_t value) {
@@ -137,6 +150,23 @@ class X11Test : public ::testing::Test {
         XWindowAttributes a{};
         XGetWindowAttributes(display_, window_, &a);
         return a;
+    }
+
+    // The window's size hints, which always give its position and size: "fixed" to the screen's
+    // size (min and max both that), "free" (no min or max), else "other".
+    std::string size_hints() {
+        XSizeHints hints{};
+        long supplied = 0;
+        if (!XGetWMNormalHints(display_, window_, &hints, &supplied) ||
+            (hints.flags & (PPosition | PSize)) != (PPosition | PSize))
+            return "other"; // a window manager would place and size it as it sees fit
+        const ScreenState& screen = *current_screen();
+        const bool min = (hints.flags & PMinSize) && hints.min_width == screen.width &&
+                         hints.min_height == screen.height;
+        const bool max = (hints.flags & PMaxSize) && hints.max_width == screen.width &&
+                         hints.max_height == screen.height;
+        if (min && max) return "fixed";
+        return (hints.flags & (PMinSize | PMaxSize)) ? "other" : "free";
     }
 
     // What pixel() answers for a pixel that is not opaque.
@@ -195,11 +225,16 @@ class X11Test : public ::testing::Test {
         key(keysym, true);
         key(keysym, false);
     }
-    void pointer_to(int x, int y) {
-        const XWindowAttributes a = attributes();
+    // Where x, y of the window is on the screen.
+    std::pair<int, int> on_root(int x, int y) {
         int root_x = 0, root_y = 0;
         ::Window child;
-        XTranslateCoordinates(display_, window_, a.root, x, y, &root_x, &root_y, &child);
+        XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), x, y, &root_x,
+                              &root_y, &child);
+        return {root_x, root_y};
+    }
+    void pointer_to(int x, int y) {
+        const auto [root_x, root_y] = on_root(x, y);
         XTestFakeMotionEvent(display_, -1, root_x, root_y, CurrentTime);
         XFlush(display_);
     }

@@ -24,6 +24,7 @@ TEST_F(X11Window, TheWindowManagersCloseGivesTheCloseKeyAndTheWindowStays) {
 
 TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
     ASSERT_TRUE(open(400, 80, 32));
+    EXPECT_EQ(size_hints(), "fixed");
     fill_line(0, 0x00FFFFFF);
     const int screen_width = DisplayWidth(display_, DefaultScreen(display_));
     const int screen_height = DisplayHeight(display_, DefaultScreen(display_));
@@ -37,12 +38,15 @@ TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
     key(XK_Alt_L, false);
     ASSERT_TRUE(eventually([&] { return attributes().width == screen_width; }));
     EXPECT_EQ(attributes().height, screen_height);
+    EXPECT_TRUE(eventually([&] { return on_root(0, 0) == std::pair{0, 0}; })) << "covering the screen";
     const int left = (screen_width - 400) / 2, top = (screen_height - 80) / 2;
     EXPECT_TRUE(eventually([&] { return pixel(left + 5, top) == 0xFFFFFFu; }));
     EXPECT_EQ(pixel(left - 1, top), 0u);
     EXPECT_EQ(pixel(5, 5), 0u);
     EXPECT_EQ(current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN), 0)
         << "no position in full screen";
+    EXPECT_EQ(size_hints(), "free") << "full screen lifts the fixed size";
+    EXPECT_TRUE(passes_stop()) << "a window in full screen goes quiet too";
 
     key(XK_Alt_L, true);
     tap(XK_Return);
@@ -50,17 +54,14 @@ TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
     ASSERT_TRUE(eventually([&] { return attributes().width == 400; }));
     EXPECT_EQ(attributes().height, 80);
     EXPECT_TRUE(eventually([&] { return pixel(5, 0) == 0xFFFFFFu; }));
-    XSizeHints hints{};
-    long supplied = 0;
-    ASSERT_TRUE(XGetWMNormalHints(display_, window_, &hints, &supplied));
-    EXPECT_TRUE((hints.flags & PMaxSize) && hints.max_width == 400 && hints.max_height == 80)
-        << "the fixed size again";
+    EXPECT_EQ(size_hints(), "fixed") << "the fixed size again";
 
     // Asked for full screen, it starts so.
     screen_exit_handler();
     ASSERT_TRUE(open(400, 80, 32, MODE_FULLSCREEN));
     EXPECT_TRUE(eventually([&] { return attributes().width == screen_width; }));
     EXPECT_EQ(attributes().height, screen_height);
+    EXPECT_EQ(size_hints(), "free");
 
     // Opened with the switch disabled, Alt+Enter changes nothing.
     screen_exit_handler();
@@ -123,6 +124,7 @@ TEST_F(X11FakeWindowManager, FullScreenIsAskedOfIt) {
     XDeleteProperty(display_, root, check);
     XSync(display_, False);
     EXPECT_TRUE(asked);
+    EXPECT_EQ(size_hints(), "free") << "a window manager keeps a fixed size from covering the screen";
     EXPECT_EQ(attributes().width, 400) << "the window manager decides the size";
 }
 
@@ -146,6 +148,21 @@ TEST_F(X11FakeWindowManager, TheKeyboardIsLeftToIt) {
         int revert = 0;
         XGetInputFocus(display_, &focus, &revert);
         EXPECT_EQ(focus == window_, !manager);
+        if (manager) {
+            // Active from the start, as a new window is on Windows. The keyboard follows the
+            // pointer (PointerRoot): its focus events (NotifyPointer) are no activation.
+            pointer_to(-20, -20);
+            forget_events();
+            pointer_to(10, 10);
+            EXPECT_TRUE(event_comes(EVENT_MOUSE_ENTERED, 0));
+            pointer_to(-20, -20);
+            EXPECT_TRUE(event_comes(EVENT_MOUSE_LEFT, 0));
+            std::this_thread::sleep_for(50ms);
+            for (const Event& event : take_events())
+                seen_.push_back(event);
+            EXPECT_FALSE(has_event(seen_, EVENT_FOCUS_GAINED, 0) ||
+                         has_event(seen_, EVENT_FOCUS_LOST, 0));
+        }
         screen_exit_handler();
         XDeleteProperty(display_, root, check);
         XSync(display_, False);
@@ -217,22 +234,29 @@ TEST_F(X11Window, TitlePositionAndDisplaySizes) {
     EXPECT_TRUE(eventually([&] { return outer_corner() == (41 << 16 | 31); }));
 
     // A fixed size: the window manager offers no resizing.
-    XSizeHints hints{};
-    long supplied = 0;
-    ASSERT_TRUE(XGetWMNormalHints(display_, window_, &hints, &supplied));
-    EXPECT_TRUE(hints.flags & PMinSize);
-    EXPECT_TRUE(hints.flags & PMaxSize);
-    EXPECT_EQ(hints.min_width, 400);
-    EXPECT_EQ(hints.max_width, 400);
-    EXPECT_EQ(hints.min_height, 80);
-    EXPECT_EQ(hints.max_height, 80);
+    EXPECT_EQ(size_hints(), "fixed");
 
+    // The title as the plain name and as the desktop's UTF-8 one, from the start.
+    const auto names = [&] {
+        char* name = nullptr;
+        std::string plain = XFetchName(display_, window_, &name) && name ? name : "";
+        if (name) XFree(name);
+        const Atom net_wm_name = XInternAtom(display_, "_NET_WM_NAME", False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::string utf8;
+        if (XGetWindowProperty(display_, window_, net_wm_name, 0, 256, False, AnyPropertyType,
+                               &type, &format, &count, &after, &data) == Success && data)
+            utf8.assign(reinterpret_cast<const char*>(data), count);
+        if (data) XFree(data);
+        return std::pair{plain, utf8};
+    };
+    EXPECT_EQ(names(), (std::pair<std::string, std::string>{"zered-x11-test", "zered-x11-test"}));
     screen_set_title("renamed");
     EXPECT_TRUE(eventually([&] {
-        char* name = nullptr;
-        const bool same = XFetchName(display_, window_, &name) && std::string(name) == "renamed";
-        if (name) XFree(name);
-        return same;
+        return names() == std::pair<std::string, std::string>{"renamed", "renamed"};
     }));
     screen_set_title("zered-x11-test");
 
