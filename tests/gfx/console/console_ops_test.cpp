@@ -120,17 +120,21 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     for (int y = 0; y < 80; ++y)
         EXPECT_TRUE(line_is(0, y, y >= 16 && y < 64 ? 0 : 0x55)) << "line " << y;
     for (int row = 0; row < 10; ++row)
-        EXPECT_EQ(cell(0, 49, row), row >= 2 && row <= 7 ? ' ' : 'X') << "row " << row;
+        for (const int column : {0, 49})
+            EXPECT_EQ(cell(0, column, row), row >= 2 && row <= 7 ? ' ' : 'X') << "row " << row;
     EXPECT_TRUE(screen().dirty[16] && screen().dirty[63]);
     EXPECT_EQ(dirty_lines(), 48);
     EXPECT_EQ(std::pair(screen().cursor_x, screen().cursor_y), std::pair(0, 2));
     EXPECT_EQ(driver_log().locks, 1);
 
-    // Everything: the cursor goes to the view's first row, not to row 1.
+    // Everything, marked dirty: the cursor goes to the view's first row, not to row 1.
     paint(0, 0x55, 'X');
+    rt::move_cursor(4, 7, 0);
+    dirty_lines();
     clear_screen(CLEAR_ALL);
     EXPECT_TRUE(line_is(0, 0, 0) && line_is(0, 79, 0) && cell(0, 0, 0) == ' ');
-    EXPECT_EQ(screen().cursor_y, 2);
+    EXPECT_EQ(dirty_lines(), 80);
+    EXPECT_EQ(std::pair(screen().cursor_x, screen().cursor_y), std::pair(0, 2));
     EXPECT_EQ(std::pair(context_get().last_x, context_get().last_y), std::pair(200.0f, 40.0f));
 
     // A graphics view, once set, is what no mode clears; cells and cursor stay.

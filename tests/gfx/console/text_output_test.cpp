@@ -188,6 +188,10 @@ TEST_F(TextOutput, TabsBackspacesAndReturns) {
     print("ab\bc\rd\n");
     EXPECT_EQ(row_text(2).substr(0, 3), "dc ");
     EXPECT_EQ(cursor(), std::pair(0, 3));
+    // A tab after a wrap counts from the new row's start.
+    rt::move_cursor(9, 1, 0);
+    print(std::string(52, 'w') + "\tT");
+    EXPECT_EQ(row_text(9).substr(0, 10), "ww      T ");
     // A tab after a return counts from where the return put the cursor.
     rt::move_cursor(7, 1, 0);
     print("abcdef\rX\tY");
@@ -412,6 +416,13 @@ TEST_F(TextOutput, TextSizeChoosesAFontOrChangesNothing) {
     EXPECT_EQ(set_text_size(0, 0), 5 << 16 | 50);
     EXPECT_EQ(screen().font, builtin_font(2));
     EXPECT_EQ(row_text(4).substr(0, 4), "last");
+}
+
+TEST_F(TextOutput, AOneColumnGridStillPrints) {
+    ASSERT_EQ(screen_open_sized(8, 16, 8, 1, 0, 0), 0);
+    print("ab");
+    EXPECT_EQ(read_cell(1, 1, 0) * 256 + read_cell(1, 2, 0), 'a' * 256 + 'b');
+    EXPECT_EQ(console_query(), 0) << "a screen is no console to query";
 }
 
 TEST_F(TextOutput, WideTextTakesAPairAsOneCharacter) {
