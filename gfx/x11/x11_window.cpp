@@ -182,14 +182,14 @@ bool create_window(X11Window& w, const XVisualInfo& visual, ModeFlags flags,
                          visual.depth, InputOutput, visual.visual, mask, &attributes);
     if (!w.id) return false;
 
-    store_title(w, title);
-    set_class_hint(w, title);
-    set_size_hints(w, true);
     // What a window manager must know before the window appears needs the atoms first; a plain
     // window gets them, the close protocol and the UTF-8 name just after it is shown, which saves
     // its start a round trip.
     const bool before_map = (flags & (MODE_NO_FRAME | MODE_ALWAYS_ON_TOP)) != 0;
     if (before_map) intern_atoms(w);
+    store_title(w, title);
+    set_class_hint(w, title);
+    set_size_hints(w, true);
     if (flags & MODE_NO_FRAME) remove_frame(w);
     if (flags & MODE_ALWAYS_ON_TOP)
         XChangeProperty(w.display, w.id, w.atoms.net_wm_state, XA_ATOM, 32, PropModeAppend,

@@ -90,6 +90,15 @@ TEST_F(X11Window, AFramelessWindowAsksTheWindowManagerForNoDecorations) {
     EXPECT_EQ(hints[0], 2) << "decorations given";
     EXPECT_EQ(hints[2], 0) << "none";
     XFree(data);
+
+    // The desktop's UTF-8 name is there from the start, as on a framed window.
+    data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(display_, window_, XInternAtom(display_, "_NET_WM_NAME", False),
+                                 0, 256, False, AnyPropertyType, &type, &format, &count, &after,
+                                 &data),
+              Success);
+    EXPECT_NE(data, nullptr);
+    if (data) XFree(data);
 }
 
 TEST_F(X11FakeWindowManager, FullScreenIsAskedOfIt) {
