@@ -22,13 +22,6 @@ int illegal_call() {
     return rt::error_illegal_function_call;
 }
 
-// The drawing context, pointed at the screen.
-DrawContext& target_context(ScreenState& screen) {
-    DrawContext& context = context_get();
-    context_set_target(context, screen);
-    return context;
-}
-
 // The graphics view clipped to the framebuffer: pixels x0 to x1 and lines y0 to y1, ends
 // exclusive; empty when x0 >= x1 or y0 >= y1.
 struct Span {
@@ -86,14 +79,6 @@ void clear_text_view(ScreenState& screen, DrawContext& context) {
 inline constexpr int mode_cga = 1;
 constexpr bool is_ega_mode(int mode) { return mode == 7 || mode == 8 || mode == 9; }
 
-// A colour given as 0x00RRGGBB in the context's pixel format.
-std::uint32_t colour_for_screen(const DrawContext& context, std::int32_t colour) {
-    const auto value = static_cast<std::uint32_t>(colour);
-    if (context.bytes_per_pixel <= 1) return value & 0xFFu;
-    return colour_from_rgb(context.bytes_per_pixel, value, static_cast<int>((value >> 16) & 0xFF),
-                           static_cast<int>((value >> 8) & 0xFF), static_cast<int>(value & 0xFF));
-}
-
 std::int32_t previous_colours(const ScreenState& screen, const DrawContext& context) {
     if (screen.depth <= 8) return static_cast<std::int32_t>(context.bg_colour << 16 | context.fg_colour);
     if (screen.depth == 16) return static_cast<std::int32_t>(colour_565_to_888(context.fg_colour));
@@ -111,7 +96,7 @@ int existing_page(const ScreenState& screen, int page, int if_negative) {
 void clear_screen(int mode) {
     ScreenState* screen = current_screen();
     if (!screen) return;
-    DrawContext& context = target_context(*screen);
+    DrawContext& context = context_get();
     context_pick_primitives(context, context.bg_colour);
     screen_lock();
     if (mode == CLEAR_DEFAULT) {
@@ -134,7 +119,7 @@ void clear_screen(int mode) {
 std::int32_t set_colour(std::int32_t foreground, std::int32_t background, unsigned flags) {
     ScreenState* screen = current_screen();
     if (!screen) return 0;
-    DrawContext& context = target_context(*screen);
+    DrawContext& context = context_get();
     const std::int32_t previous = previous_colours(*screen, context);
     const bool set_fg = !(flags & COLOUR_KEEP_FG);
     const bool set_bg = !(flags & COLOUR_KEEP_BG);
@@ -146,8 +131,8 @@ std::int32_t set_colour(std::int32_t foreground, std::int32_t background, unsign
         if (set_fg) context.fg_colour = static_cast<std::uint32_t>(foreground) & 15u;
         if (set_bg) palette_set(0, background, -1, -1);
     } else {
-        if (set_fg) context.fg_colour = colour_for_screen(context, foreground);
-        if (set_bg) context.bg_colour = colour_for_screen(context, background);
+        if (set_fg) context.fg_colour = colour_to_depth(context.bytes_per_pixel, static_cast<std::uint32_t>(foreground));
+        if (set_bg) context.bg_colour = colour_to_depth(context.bytes_per_pixel, static_cast<std::uint32_t>(background));
     }
     return previous;
 }
@@ -155,7 +140,7 @@ std::int32_t set_colour(std::int32_t foreground, std::int32_t background, unsign
 int set_pages(int work, int visible) {
     ScreenState* screen = current_screen();
     if (!screen) return 0;
-    DrawContext& context = target_context(*screen);
+    DrawContext& context = context_get();
     const int previous = screen->visible_page << 8 | context.work_page;
     if (work < 0 && visible < 0) work = visible = 0;
     if (work >= 0 && work < screen->page_count) {
@@ -181,7 +166,7 @@ int copy_page(int source, int destination) {
         if (screen->driver->poll_events) screen->driver->poll_events();
         return illegal_call();
     }
-    DrawContext& context = target_context(*screen);
+    DrawContext& context = context_get();
     source = existing_page(*screen, source, context.work_page);
     destination = existing_page(*screen, destination, screen->visible_page);
     if (source < 0 || destination < 0) return illegal_call();
@@ -212,11 +197,10 @@ int copy_page(int source, int destination) {
 }
 
 int query_mouse(int* x, int* y, int* wheel, int* buttons, int* clip) {
-    // Every value the caller does not want lands in scratch space.
-    std::array<int, 5> scratch{};
-    const std::array<int*, 5> out{x ? x : &scratch[0], y ? y : &scratch[1],
-                                  wheel ? wheel : &scratch[2], buttons ? buttons : &scratch[3],
-                                  clip ? clip : &scratch[4]};
+    // Every value the caller does not want lands in one scratch int.
+    int unwanted = 0;
+    const std::array<int*, 5> out{x ? x : &unwanted, y ? y : &unwanted, wheel ? wheel : &unwanted,
+                                  buttons ? buttons : &unwanted, clip ? clip : &unwanted};
     const ScreenState* screen = current_screen();
     int result = -1;
     if (screen && screen->driver && screen->driver->get_mouse) {

@@ -6,8 +6,8 @@
 namespace zered {
 
 void screen_sleep(int n) {
-    // Unlike the console sleep, 0 does not even yield.
-    if (n == 0 || (n < 0 && n != rt::sleep_until_key)) return;
+    // 0 and negative counts other than sleep_until_key return at once: unlike the console
+    // sleep, 0 does not even yield.
     rt::stepped_sleep(n, key_posted_take);
 }
 

@@ -141,26 +141,16 @@ void screen_scroll(TextWindow& window, int left, int top, int right, int bottom,
     window.y = bottom;
 }
 
-// The drawing context, pointed at the screen with primitives for colour.
-DrawContext& ready_context(ScreenState& screen, std::uint32_t colour) {
-    DrawContext& context = context_get();
-    context_set_target(context, screen);
-    context_pick_primitives(context, colour);
-    return context;
-}
-
 inline constexpr std::uint32_t opaque = 0xFF000000u;
 
 } // namespace
 
 void print_text(const unsigned char* bytes, int length, unsigned flags) {
-    if (length <= 0) {
-        if (!(flags & rt::PRINT_EVEN_EMPTY)) return;
-        length = 0;
-    }
+    if (length <= 0 && !(flags & rt::PRINT_EVEN_EMPTY)) return;
     ScreenState* screen = current_screen();
     if (!screen || !screen->font) return;
-    DrawContext& context = ready_context(*screen, opaque);
+    DrawContext& context = context_get();
+    context_pick_primitives(context, opaque);
     screen_lock();
 
     ScreenTarget target{screen, &context};
@@ -283,7 +273,6 @@ void clear_whole_screen() {
     ScreenState* screen = current_screen();
     if (!screen) return;
     DrawContext& context = context_get();
-    context_set_target(context, *screen);
     context_pick_primitives(context, context.bg_colour);
     screen_lock();
     for (int y = 0; y < screen->height; ++y)

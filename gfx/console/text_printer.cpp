@@ -9,21 +9,19 @@ namespace zered {
 
 namespace {
 
-// Printable bytes not yet drawn, and the cursor as it will be once they are.
+// Printable bytes not yet drawn, and the cursor's column as it will be once they are (what a
+// tab counts from).
 class Printer {
   public:
-    explicit Printer(TextWindow& window) : window_(window), x_(window.x), y_(window.y) {}
+    explicit Printer(TextWindow& window) : window_(window), x_(window.x) {}
 
     void append(const unsigned char* bytes, int count) {
         if (count_ + count > text_pending_capacity) write_out();
         std::copy_n(bytes, count, pending_.begin() + count_);
         count_ += count;
         x_ += count;
-        if (x_ > window_.right) {
-            const int width = window_.right - window_.left + 1;
-            y_ += (x_ - window_.left) / width;
-            x_ = (x_ - window_.left) % width + window_.left;
-        }
+        if (x_ > window_.right)
+            x_ = (x_ - window_.left) % (window_.right - window_.left + 1) + window_.left;
     }
 
     // Tab stops count from the left edge, at the cursor as it will be after the pending bytes.
@@ -88,15 +86,12 @@ class Printer {
         sync();
     }
 
-    void sync() {
-        x_ = window_.x;
-        y_ = window_.y;
-    }
+    void sync() { x_ = window_.x; }
 
     TextWindow& window_;
     std::array<unsigned char, text_pending_capacity> pending_;
     int count_ = 0;
-    int x_, y_;
+    int x_; // the cursor's column once the pending bytes are drawn
     bool moved_ = false;
 };
 

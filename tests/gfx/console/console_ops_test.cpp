@@ -63,9 +63,10 @@ class ConsoleOps : public ::testing::Test {
     }
     // Opens a screen by pixel size on the driver (nullptr: the null driver) and forgets what
     // the set-up asked of it.
-    void open(int width, int height, int depth, int pages, const DisplayDriver* driver) {
+    void open(int width, int height, int depth, int pages, const DisplayDriver* driver,
+              ModeFlags flags = 0) {
         use(driver);
-        ASSERT_EQ(screen_open_sized(width, height, depth, pages, 0, 0), 0);
+        ASSERT_EQ(screen_open_sized(width, height, depth, pages, flags, 0), 0);
         driver_log() = DriverLog{};
     }
     void open_mode(int mode) {
@@ -260,7 +261,11 @@ TEST_F(ConsoleOps, PagesChosenAndCopied) {
     EXPECT_EQ(dirty_lines(), 80);
     EXPECT_EQ(driver_log().locks, 1);
     EXPECT_EQ(set_pages(7, -5), 1 << 8 | 1) << "pages that do not exist change nothing";
-    EXPECT_EQ(set_pages(-1, -1), 1 << 8 | 1);
+    EXPECT_EQ(set_pages(-1, 1), 1 << 8 | 1);
+    EXPECT_EQ(dirty_lines(), 0) << "the page already shown is not shown again";
+    EXPECT_EQ(set_pages(0, -1), 1 << 8 | 1);
+    EXPECT_EQ(screen().visible_page, 1) << "a work page alone leaves the visible one";
+    EXPECT_EQ(set_pages(-1, -1), 1 << 8 | 0);
     EXPECT_EQ(set_pages(-1, -1), 0) << "both negative chose page 0 for both";
     EXPECT_EQ(screen().visible_fb, page(0));
 
@@ -281,6 +286,12 @@ TEST_F(ConsoleOps, PagesChosenAndCopied) {
     screen_unlock(1, 0);
     EXPECT_EQ(driver_log().locks, 2);
     EXPECT_TRUE(line_is(0, 79, 0x11) && cell(0, 0, 9) == 'Z');
+
+    // Onto a hidden page: no lock, no marks.
+    driver_log().locks = 0;
+    EXPECT_EQ(copy_page(0, 1), 0);
+    EXPECT_EQ(driver_log().locks, 0);
+    EXPECT_EQ(dirty_lines(), 0);
 
     rt::set_last_error(0);
     EXPECT_EQ(copy_page(3, 0), 1);
@@ -303,6 +314,127 @@ TEST_F(ConsoleOps, PagesChosenAndCopied) {
     use(nullptr);
     EXPECT_EQ(screen_open_mode_pages(7, 2, 3), 0);
     EXPECT_EQ(std::pair(context_get().work_page, screen().visible_page), std::pair(2, 3));
+}
+
+// The graphics view at an offset, reaching past the screen's edges, on every pixel size: clears
+// and copies touch its pixels alone, and only a visible work page gets marks.
+TEST_F(ConsoleOps, GraphicsViewsAtAnOffsetOnEveryPixelSize) {
+    struct View {
+        int x, y, w, h;     // as set
+        int x0, y0, x1, y1; // on the screen, ends exclusive
+    };
+    const View views[] = {{3, 2, 5, 4, 3, 2, 8, 6},
+                          {-2, -3, 5, 6, 0, 0, 3, 3},
+                          {60, 14, 10, 10, 60, 14, 64, 16}};
+    for (const int depth : {8, 16, 32}) {
+        open(64, 16, depth, 2, &recording);
+        const int bytes = screen().bytes_per_pixel;
+        // Every byte of a page differs from its neighbours, and page 1's from page 0's.
+        const auto pattern = [&](int n) {
+            std::uint8_t* p = page(n);
+            for (int i = 0; i < screen().pitch * 16; ++i)
+                p[i] = static_cast<std::uint8_t>(i * 7 + n * 101 + 1);
+        };
+        const auto pixel = [&](int n, int x, int y) {
+            std::uint32_t value = 0;
+            std::memcpy(&value, page(n) + y * screen().pitch + x * bytes,
+                        static_cast<std::size_t>(bytes));
+            return value;
+        };
+        set_colour(0x123456, 0x0A0B0C, 0);
+        const std::uint32_t background = context_get().bg_colour;
+        for (const View& v : views) {
+            SCOPED_TRACE(testing::Message() << depth << " bits, view at " << v.x << "," << v.y);
+            DrawContext& context = context_get();
+            context.view_x = v.x, context.view_y = v.y, context.view_w = v.w, context.view_h = v.h;
+            context.flags |= CONTEXT_VIEW_SET;
+            const auto inside = [&](int x, int y) {
+                return x >= v.x0 && x < v.x1 && y >= v.y0 && y < v.y1;
+            };
+
+            // Cleared on the visible page: the view's lines marked.
+            pattern(0);
+            std::vector<std::uint32_t> before;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 64; ++x) before.push_back(pixel(0, x, y));
+            dirty_lines();
+            clear_screen(CLEAR_GRAPHICS_VIEW);
+            int wrong = 0;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 64; ++x)
+                    wrong += pixel(0, x, y) !=
+                             (inside(x, y) ? background : before[static_cast<std::size_t>(y * 64 + x)]);
+            EXPECT_EQ(wrong, 0) << "pixels cleared wrongly";
+            EXPECT_EQ(dirty_lines(), v.y1 - v.y0);
+
+            // Copied from page 1.
+            pattern(0), pattern(1);
+            dirty_lines();
+            EXPECT_EQ(copy_page(1, 0), 0);
+            wrong = 0;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 64; ++x)
+                    wrong += pixel(0, x, y) != pixel(inside(x, y) ? 1 : 0, x, y) ||
+                             (!inside(x, y) && pixel(0, x, y) == pixel(1, x, y));
+            EXPECT_EQ(wrong, 0) << "pixels copied wrongly";
+            EXPECT_EQ(dirty_lines(), v.y1 - v.y0);
+
+            // Cleared on a hidden work page: the shown page and the marks stay as they were.
+            pattern(0), pattern(1);
+            const std::uint32_t shown = pixel(0, v.x0, v.y0);
+            ASSERT_EQ(set_pages(1, -1), 0);
+            dirty_lines();
+            clear_screen(CLEAR_GRAPHICS_VIEW);
+            EXPECT_EQ(pixel(1, v.x0, v.y0), background);
+            EXPECT_EQ(pixel(0, v.x0, v.y0), shown);
+            EXPECT_EQ(dirty_lines(), 0);
+            ASSERT_EQ(set_pages(0, -1), 0 << 8 | 1);
+        }
+    }
+}
+
+// Clearing the text view of a hidden work page clears that page's cells and pixels alone.
+TEST_F(ConsoleOps, ClearingTheTextViewOfAHiddenPage) {
+    open(400, 80, 8, 2, &recording);
+    paint(0, 0x55, 'X');
+    paint(1, 0x66, 'Y');
+    ASSERT_EQ(rt::text_view_set(2, 3), 0);
+    ASSERT_EQ(set_pages(1, -1), 0);
+    dirty_lines();
+    clear_screen(CLEAR_TEXT_VIEW);
+    EXPECT_EQ(dirty_lines(), 0);
+    EXPECT_TRUE(line_is(1, 7, 0x66) && line_is(1, 8, 0) && line_is(1, 23, 0) && line_is(1, 24, 0x66));
+    EXPECT_TRUE(line_is(0, 8, 0x55) && line_is(0, 23, 0x55));
+    EXPECT_EQ(std::vector<char>({cell(1, 0, 0), cell(1, 49, 1), cell(1, 0, 2), cell(1, 0, 3)}),
+              std::vector<char>({'Y', ' ', ' ', 'Y'}));
+    EXPECT_EQ(std::vector<char>({cell(0, 0, 1), cell(0, 0, 2)}), std::vector<char>({'X', 'X'}));
+}
+
+// On a 32-bit screen with alpha primitives a translucent background is blended over what is
+// there by every kind of clear; an opaque one is stored as it is.
+TEST_F(ConsoleOps, ATranslucentBackgroundBlendsWhenItClears) {
+    open(64, 16, 32, 1, nullptr, MODE_ALPHA_PRIMITIVES);
+    ASSERT_TRUE(screen().flags & STATE_ALPHA_PRIMITIVES);
+    ASSERT_EQ(rt::text_view_set(1, 1), 0); // one text row: pixel lines 0 to 7
+    DrawContext& context = context_get();
+    context.view_x = 0, context.view_y = 8, context.view_w = 64, context.view_h = 8;
+    const auto first_pixel_of_line = [&](int y) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, page(0) + y * screen().pitch, 4);
+        return value;
+    };
+    for (const int mode : {CLEAR_ALL, CLEAR_TEXT_VIEW, CLEAR_GRAPHICS_VIEW}) {
+        SCOPED_TRACE(mode);
+        set_colour(0xFFFFFF, static_cast<std::int32_t>(0xFFFFFFFFu), 0);
+        clear_screen(CLEAR_ALL); // opaque white
+        EXPECT_EQ(first_pixel_of_line(mode == CLEAR_GRAPHICS_VIEW ? 8 : 0), 0xFFFFFFFFu);
+        set_colour(0xFFFFFF, static_cast<std::int32_t>(0x80000000u), 0); // half black
+        clear_screen(mode);
+        const std::uint32_t blended = first_pixel_of_line(mode == CLEAR_GRAPHICS_VIEW ? 8 : 0);
+        const std::uint32_t green = blended >> 8 & 0xFF;
+        EXPECT_TRUE(green > 0x60 && green < 0xA0) << std::hex << blended;
+        EXPECT_EQ(blended & 0xFF, green);
+    }
 }
 
 TEST_F(ConsoleOps, PalettePorts) {

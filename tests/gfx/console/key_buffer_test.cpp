@@ -76,6 +76,8 @@ TEST_F(KeyBuffer, KeyDownReadsTheKeyStateOfTheScreen) {
     EXPECT_EQ(key_down(127), -1);
     EXPECT_EQ(key_down(126), 0);
     EXPECT_EQ(key_down(200), 0);
+    screen->refresh_rate = -1; // the bytes just past the table all set
+    EXPECT_EQ(key_down(key_state_size), 0);
     EXPECT_EQ(key_down(-1), 0) << "scan codes compare unsigned";
     set_current_screen(nullptr);
     EXPECT_EQ(key_down(127), 0);

@@ -203,6 +203,7 @@ TEST_F(LineInput, PromptsAndDestinations) {
     EXPECT_EQ(wide, u"x\u00E9");
     EXPECT_EQ(row(1), padded("Wx\xE9"));
 
+
     field.fill('#');
     EXPECT_EQ(rt::string_assign({nullptr, field.data(), 6}, "ab", rt::FILL_SPACES), 0);
     EXPECT_EQ(std::string(field.data(), 8), "ab    ##");
@@ -231,7 +232,9 @@ TEST_F(LineInput, RawLines) {
     rt::move_cursor(2, 1, 0);
     EXPECT_EQ(read(text("abc") + Keys{enter}, 3), std::string("ab\0#########", 12));
     EXPECT_EQ(row(1), padded("ab\xDB"));
+    rt::move_cursor(3, 1, 0);
     EXPECT_EQ(read(text("a") + Keys{enter}, 1), std::string("\0###########", 12));
+    EXPECT_EQ(row(2), padded("\xDB")) << "the mark, shown before the first key";
     EXPECT_EQ(read(text("a") + Keys{enter}, 0), std::string(12, '#'));
     EXPECT_EQ(read(text("a") + Keys{enter}, -4), std::string(12, '#'));
 
@@ -254,6 +257,20 @@ TEST_F(LineInput, RawLines) {
 
     screen_exit_handler();
     EXPECT_EQ(read_line_raw(buffer.data(), 12), nullptr);
+
+    // A screen without text columns has no line to give.
+    ASSERT_EQ(screen_open_sized(7, 16, 8, 1, 0, 0), 0);
+    std::string line = "kept";
+    rt::set_last_error(0);
+    EXPECT_EQ(input_line("p", {&line}, rt::FILL_ZERO, 0, 0), rt::error_out_of_memory);
+    EXPECT_EQ(rt::last_error(), rt::error_out_of_memory);
+    EXPECT_EQ(line, "kept");
+    // A wide prompt bypasses the output device; its column is set from the cursor after it,
+    // which stayed where it was.
+    std::u16string wide = u"kept";
+    EXPECT_EQ(input_line_wide(u"Wide", {&wide}, rt::FILL_ZERO, 0, 0), rt::error_out_of_memory);
+    EXPECT_EQ(rt::standard_output().column, 0);
+    EXPECT_EQ(wide, u"kept");
     EXPECT_EQ(rt::line_edit(true), std::nullopt) << "nothing to read from without a screen";
 }
 

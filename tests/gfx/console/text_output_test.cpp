@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gfx/console/console_ops.h"
+#include "gfx/console/text_printer.h"
 #include "gfx/core/builtin_data.h"
 #include "gfx/core/draw_context.h"
 #include "gfx/screen/screen_setup.h"
@@ -100,7 +101,7 @@ TEST_F(TextOutput, FullBottomRowDefersItsScrollUntilTheNextPrint) {
     EXPECT_EQ(cursor(), std::pair(1, 9));
     EXPECT_EQ(row_text(0).substr(0, 10), "1111111111");
     EXPECT_EQ(row_text(8), std::string(50, 'A'));
-    EXPECT_EQ(row_text(9), "B" + std::string(49, ' '));
+    EXPECT_EQ(row_text(9), std::string("B").append(49, ' '));
     EXPECT_TRUE(cell_shows(49, 8, 'A'));
     EXPECT_TRUE(cell_shows(0, 9, 'B'));
     EXPECT_TRUE(cell_shows(1, 9, ' '));
@@ -165,10 +166,13 @@ TEST_F(TextOutput, ScrollingStaysInsideATextViewBelowTheFirstRow) {
         ASSERT_EQ(screen().visible_fb[i], 1) << i;
     EXPECT_EQ(read_cell(50, 6, 1), 4 + 1 * 256);
     EXPECT_EQ(read_cell(50, 3, 1), 15);
-    // Three line feeds at once in a one-row view scroll only that row, never the rows above.
+    // Three line feeds at once in a one-row view scroll only that row, never the rows above;
+    // its cells scroll with its pixels.
     ASSERT_EQ(rt::text_view_set(8, 8), 0);
     print("x\n\n\ny");
     EXPECT_TRUE(cell_shows(0, 6, '6'));
+    EXPECT_EQ(row_text(7).substr(0, 2), "y ");
+    EXPECT_EQ(row_text(7).substr(1), std::string(49, ' '));
 }
 
 TEST_F(TextOutput, TabsBackspacesAndReturns) {
@@ -248,6 +252,17 @@ TEST_F(TextOutput, LongTextCrossesThePendingBufferAndScrolls) {
 }
 
 TEST_F(TextOutput, TheBellSoundsBeforeEarlierTextIsDrawn) {
+    // As long as the waiting bytes fit the pending buffer: a full buffer is drawn before the next
+    // byte joins it.
+    print(std::string(text_pending_capacity, 'x') + "\a");
+    clear_whole_screen();
+    print(std::string(text_pending_capacity + 1, 'x') + "\a");
+    ASSERT_EQ(beeps().size(), 2u);
+    EXPECT_FALSE(beeps()[0].text_drawn);
+    EXPECT_TRUE(beeps()[1].text_drawn);
+    clear_whole_screen();
+    beeps().clear();
+
     print("AB\aC");
     ASSERT_EQ(beeps().size(), 1u);
     EXPECT_EQ(beeps()[0].frequency, 1000);
@@ -255,6 +270,14 @@ TEST_F(TextOutput, TheBellSoundsBeforeEarlierTextIsDrawn) {
     EXPECT_FALSE(beeps()[0].text_drawn);
     EXPECT_EQ(row_text(0).substr(0, 4), "ABC ");
     EXPECT_EQ(cursor(), std::pair(3, 0));
+}
+
+// A glyph draws its own cell and nothing of the cells beside it.
+TEST_F(TextOutput, AGlyphKeepsToItsCell) {
+    print("XXX");
+    rt::move_cursor(1, 2, 0);
+    print("\x01");
+    EXPECT_TRUE(cell_shows(0, 0, 'X') && cell_shows(1, 0, 1) && cell_shows(2, 0, 'X'));
 }
 
 TEST_F(TextOutput, HighBytesUnderlineAndSignExtendedCells) {
@@ -279,10 +302,10 @@ TEST_F(TextOutput, HighBytesUnderlineAndSignExtendedCells) {
     EXPECT_EQ(read_cell(1, 11, 0), 0);
 
     // Wide text: bytes as they are, anything wider as "?", a surrogate pair as one "?".
-    const std::uint16_t wide[] = {'a', 0xE9, 0x263A, 0xD83D, 0xDE00, 'b'};
+    const std::uint16_t wide[] = {'a', 0xE9, 0x263A, 0xD83D, 0xDE00, 'b', 0xFF, 0x100};
     rt::move_cursor(2, 1, 0);
-    print_text_wide(wide, 6, 0);
-    EXPECT_EQ(row_text(1).substr(0, 5), "a\xE9??b");
+    print_text_wide(wide, 8, 0);
+    EXPECT_EQ(row_text(1).substr(0, 7), "a\xE9??b\xFF?");
 }
 
 TEST_F(TextOutput, CellColoursByDepth) {
@@ -377,6 +400,14 @@ TEST_F(TextOutput, CursorMovesAndPrintZones) {
     }
     EXPECT_EQ(cursor(), std::pair(4, 2)) << "a refused move changes nothing";
     EXPECT_EQ(rt::move_cursor(0, 7, 0), (2 << 8 | 6) + 257) << "row 0 keeps the row";
+    // Called directly, as the line editor does, the move sets the output device's column too,
+    // also when it keeps the column.
+    rt::standard_output().column = 30;
+    EXPECT_EQ(move_cursor(2, 9, 0), (1 << 8 | 8) + 257);
+    EXPECT_EQ(rt::standard_output().column, 8);
+    print_text(reinterpret_cast<const unsigned char*>("abc"), 3, 0);
+    EXPECT_EQ(move_cursor(0, 0, 0), (1 << 8 | 11) + 257);
+    EXPECT_EQ(rt::standard_output().column, 11);
 
     rt::move_cursor(1, 1, 0);
     rt::print_string(0, "ab", rt::PRINT_NEXT_ZONE);
@@ -416,6 +447,22 @@ TEST_F(TextOutput, TextSizeChoosesAFontOrChangesNothing) {
     EXPECT_EQ(set_text_size(0, 0), 5 << 16 | 50);
     EXPECT_EQ(screen().font, builtin_font(2));
     EXPECT_EQ(row_text(4).substr(0, 4), "last");
+
+    // A part not above 0 keeps the columns or the font's height.
+    EXPECT_EQ(set_text_size(0, 10), 5 << 16 | 50);
+    EXPECT_EQ(screen().text_cols * 100 + screen().text_rows, 5010);
+    EXPECT_EQ(set_text_size(-3, 5), 10 << 16 | 50);
+    EXPECT_EQ(screen().text_cols * 100 + screen().text_rows, 5005);
+    EXPECT_EQ(set_text_size(50, -1), 5 << 16 | 50);
+    EXPECT_EQ(screen().text_cols * 100 + screen().text_rows, 5005);
+    EXPECT_EQ(screen().font, builtin_font(2));
+    // Without a font there is no height to keep: only a full size is taken.
+    screen().font = nullptr;
+    EXPECT_EQ(set_text_size(50, 0), 5 << 16 | 50);
+    EXPECT_EQ(set_text_size(0, 10), 5 << 16 | 50);
+    EXPECT_EQ(screen().font, nullptr);
+    EXPECT_EQ(set_text_size(50, 10), 5 << 16 | 50);
+    EXPECT_EQ(screen().font, builtin_font(0));
 }
 
 TEST_F(TextOutput, AOneColumnGridStillPrints) {
