@@ -152,7 +152,7 @@ int set_pages(int work, int visible) {
         screen->visible_page = visible;
         screen->visible_fb = screen->pages[static_cast<std::size_t>(visible)].pixels;
         mark_all_dirty(*screen);
-        screen_unlock(1, 0);
+        screen_unlock(1, 0); // every line is marked already
     }
     return previous;
 }

@@ -284,7 +284,7 @@ void clear_whole_screen() {
     context.last_x = static_cast<float>(context.view_x + context.view_w / 2);
     context.last_y = static_cast<float>(context.view_y + context.view_h / 2);
     rt::move_cursor(rt::view_top() + 1, 1, 0);
-    screen_unlock(1, 0);
+    screen_unlock(1, 0); // a visible work page has every line marked already
 }
 
 } // namespace zered

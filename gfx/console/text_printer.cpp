@@ -19,9 +19,8 @@ class Printer {
         if (count_ + count > text_pending_capacity) write_out();
         std::copy_n(bytes, count, pending_.begin() + count_);
         count_ += count;
-        x_ += count;
-        if (x_ > window_.right)
-            x_ = (x_ - window_.left) % (window_.right - window_.left + 1) + window_.left;
+        // Folded back into the window as the drawing wraps.
+        x_ = (x_ + count - window_.left) % (window_.right - window_.left + 1) + window_.left;
     }
 
     // Tab stops count from the left edge, at the cursor as it will be after the pending bytes.

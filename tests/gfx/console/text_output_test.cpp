@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -388,6 +389,57 @@ TEST_F(TextOutput, EveryScrollMarksTheWholeViewIncludingTheFreedRows) {
         EXPECT_EQ(wrong, std::vector<int>{}) << c.what << ": lines marked wrongly";
         rt::text_view_reset();
     }
+}
+
+// The cursor the screen's own code puts below the text view (its cursor call takes what the
+// runtime checked, and the line editor calls it directly) is brought back into the view by the
+// next print, even an empty one.
+TEST_F(TextOutput, APrintBringsACursorBelowTheViewBackIntoIt) {
+    for (const char* text : {"", "a"}) {
+        fill_rows_with_digits();
+        ASSERT_EQ(rt::text_view_set(3, 6), 0);
+        move_cursor(9, 5, 0);
+        if (*text)
+            print(text);
+        else
+            print_text(nullptr, 0, rt::PRINT_EVEN_EMPTY);
+        EXPECT_EQ(cursor(), std::pair(*text ? 5 : 4, 5)) << text;
+        EXPECT_EQ(row_text(8).substr(0, 2), "88") << "outside the view nothing moved";
+        rt::text_view_reset();
+    }
+}
+
+// Pixels right of the last whole column belong to no cell: scrolling leaves them alone.
+TEST_F(TextOutput, ScrollingKeepsToTheGridsColumns) {
+    ASSERT_EQ(screen_open_sized(403, 16, 8, 1, 0, 0), 0); // 50 columns, 3 pixels to spare
+    for (int y = 0; y < 16; ++y)
+        for (int x = 400; x < 403; ++x) screen().visible_fb[y * 403 + x] = 0x77;
+    rt::move_cursor(2, 1, 0);
+    print("a\r\n");
+    int changed = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 400; x < 403; ++x) changed += screen().visible_fb[y * 403 + x] != 0x77;
+    EXPECT_EQ(changed, 0);
+}
+
+// On a screen with alpha primitives text is drawn solid whatever the top bytes of its colours,
+// also after a clear has blended with a translucent background.
+TEST_F(TextOutput, TextIsSolidOnAScreenThatBlends) {
+    ASSERT_EQ(screen_open_sized(64, 16, 32, 1, MODE_ALPHA_PRIMITIVES, 0), 0);
+    ASSERT_TRUE(screen().flags & STATE_ALPHA_PRIMITIVES);
+    const std::uint32_t fg = 0x80FFFFFFu, bg = 0x40000000u;
+    set_colour(static_cast<std::int32_t>(fg), static_cast<std::int32_t>(bg), 0);
+    clear_screen(CLEAR_ALL);
+    print("X");
+    const FontDesc& font = *screen().font;
+    int wrong = 0;
+    for (int r = 0; r < font.height; ++r)
+        for (int x = 0; x < 8; ++x) {
+            std::uint32_t pixel = 0;
+            std::memcpy(&pixel, screen().visible_fb + r * screen().pitch + x * 4, 4);
+            wrong += pixel != ((font.data['X' * font.height + r] >> x) & 1 ? fg : bg);
+        }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(TextOutput, CursorMovesAndPrintZones) {
