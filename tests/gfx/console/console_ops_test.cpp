@@ -197,6 +197,29 @@ TEST_F(ConsoleOps, WithoutAScreen) {
     EXPECT_EQ(query_mouse(&x, nullptr, nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(x, -1);
     EXPECT_EQ(move_mouse(1, 1, 1, 0), 1);
+
+    // The text operations answer 0 and leave the output device's column alone.
+    rt::standard_output().column = 7;
+    EXPECT_EQ(move_cursor(2, 3, 0), 0);
+    EXPECT_EQ(cursor_column() + cursor_row() + set_text_size(50, 10) + read_cell(1, 1, 0), 0);
+    int columns = 5, rows = 5;
+    text_size(&columns, &rows);
+    EXPECT_EQ(std::pair(columns, rows), std::pair(0, 0));
+    print_text(reinterpret_cast<const unsigned char*>("a"), 1, 0);
+    print_text(nullptr, 0, rt::PRINT_EVEN_EMPTY);
+    clear_whole_screen();
+    EXPECT_EQ(rt::standard_output().column, 7);
+}
+
+// A new text size clears the screen under one lock, given back.
+TEST_F(ConsoleOps, TextSizeClearsUnderTheLock) {
+    open(400, 80, 8, 1, &recording);
+    paint(0, 0x55, 'X');
+    EXPECT_EQ(set_text_size(50, 5), 10 << 16 | 50);
+    EXPECT_TRUE(line_is(0, 0, 0) && line_is(0, 79, 0));
+    EXPECT_EQ(driver_log().locks, 1);
+    EXPECT_FALSE(driver_log().held);
+    EXPECT_EQ(dirty_lines(), 80);
 }
 
 TEST_F(ConsoleOps, SetColourByScreenKind) {

@@ -391,22 +391,34 @@ TEST_F(TextOutput, EveryScrollMarksTheWholeViewIncludingTheFreedRows) {
     }
 }
 
-// The cursor the screen's own code puts below the text view (its cursor call takes what the
-// runtime checked, and the line editor calls it directly) is brought back into the view by the
-// next print, even an empty one.
-TEST_F(TextOutput, APrintBringsACursorBelowTheViewBackIntoIt) {
-    for (const char* text : {"", "a"}) {
+// The screen's own code can put the cursor outside the text view or past the last column (its
+// cursor call takes what the runtime checked, and the line editor calls it directly). The next
+// print, even an empty one, brings it back: below the view by scrolling the view, past the last
+// column onto the start of the next row.
+TEST_F(TextOutput, APrintBringsAStrayCursorBackIntoTheView) {
+    struct Case {
+        int view_first, view_last; // 1-based
+        int row, column;           // where the cursor is put, 1-based
+        const char* text;
+        std::pair<int, int> cursor; // after the print, 0-based column and row
+    };
+    for (const Case& c : {Case{3, 6, 9, 5, "", {4, 5}}, Case{3, 6, 9, 5, "a", {5, 5}},
+                          Case{1, 1, 9, 5, "", {4, 0}}, Case{1, 10, 2, 60, "ab", {2, 2}}}) {
+        SCOPED_TRACE(testing::Message() << c.view_first << "-" << c.view_last << " " << c.text);
         fill_rows_with_digits();
-        ASSERT_EQ(rt::text_view_set(3, 6), 0);
-        move_cursor(9, 5, 0);
-        if (*text)
-            print(text);
+        ASSERT_EQ(rt::text_view_set(c.view_first, c.view_last), 0);
+        move_cursor(c.row, c.column, 0);
+        if (*c.text)
+            print(c.text);
         else
             print_text(nullptr, 0, rt::PRINT_EVEN_EMPTY);
-        EXPECT_EQ(cursor(), std::pair(*text ? 5 : 4, 5)) << text;
-        EXPECT_EQ(row_text(8).substr(0, 2), "88") << "outside the view nothing moved";
+        EXPECT_EQ(cursor(), c.cursor);
+        if (c.view_last < 9) {
+            EXPECT_EQ(row_text(8).substr(0, 2), "88") << "outside the view nothing moved";
+        }
         rt::text_view_reset();
     }
+    EXPECT_EQ(row_text(2).substr(0, 3), "ab2");
 }
 
 // Pixels right of the last whole column belong to no cell: scrolling leaves them alone.
@@ -515,6 +527,16 @@ TEST_F(TextOutput, TextSizeChoosesAFontOrChangesNothing) {
     EXPECT_EQ(screen().font, nullptr);
     EXPECT_EQ(set_text_size(50, 10), 5 << 16 | 50);
     EXPECT_EQ(screen().font, builtin_font(0));
+}
+
+// Without text cells (the grid is gone) the text is still drawn, and cells read back as 0.
+TEST_F(TextOutput, PagesWithoutCells) {
+    screen().text_cells.clear();
+    print("X");
+    EXPECT_TRUE(cell_shows(0, 0, 'X'));
+    EXPECT_EQ(read_cell(1, 1, 0), 0);
+    EXPECT_EQ(read_cell(1, 1, 1), 0);
+    EXPECT_EQ(cursor(), std::pair(1, 0));
 }
 
 TEST_F(TextOutput, AOneColumnGridStillPrints) {
