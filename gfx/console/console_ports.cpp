@@ -30,14 +30,6 @@ PortState& ports() {
     return state;
 }
 
-// The mask that keeps an entry number inside the screen's default palette (a power of two).
-int entry_mask(const ScreenState& screen) {
-    const int colours = screen.default_palette
-                            ? std::clamp(screen.default_palette->colours, 1, palette_size)
-                            : palette_size;
-    return colours - 1;
-}
-
 void next_entry(PortState& state, const ScreenState& screen) {
     state.dac_shift = first_component_shift;
     state.dac_value = 0;
@@ -85,7 +77,7 @@ int port_out(int port, int value) {
     port &= 0xFFFF;
     if (!screen || screen->depth > 8 || port < PORT_DAC_READ_INDEX || port > PORT_DAC_DATA)
         return -1;
-    value &= 0xFF;
+    // Only the low 8 bits count, and both masks below keep no more.
     PortState& state = ports();
     if (port != PORT_DAC_DATA) {
         state.dac_index = value & entry_mask(*screen);

@@ -46,13 +46,6 @@ int default_colours(const ScreenState& screen) {
                                   : 0;
 }
 
-// The mask that brings a pixel value or entry number into the default palette. Every built-in
-// palette's size is a power of two; without a palette the device palette's 256 entries bound it.
-int entry_mask(const ScreenState& screen) {
-    const int colours = default_colours(screen);
-    return (colours > 0 ? colours : palette_size) - 1;
-}
-
 std::uint32_t default_entry(const PaletteDesc& palette, int entry) {
     const std::uint8_t* rgb = palette.rgb + 3 * entry;
     return palette_pack(rgb[0], rgb[1], rgb[2]);
@@ -82,6 +75,13 @@ int widen6(std::uint32_t c) {
 }
 
 } // namespace
+
+// Every built-in palette's size is a power of two; without a palette the device palette's 256
+// entries bound the values.
+int entry_mask(const ScreenState& screen) {
+    const int colours = default_colours(screen);
+    return (colours > 0 ? colours : palette_size) - 1;
+}
 
 void palette_store(ScreenState& screen, int value, std::uint32_t entry) {
     value &= palette_size - 1;

@@ -36,6 +36,10 @@ constexpr int palette_blue(std::uint32_t entry) {
 // - otherwise palette_set_rgb(index, colour, green, blue), colour being the red component.
 void palette_set(int index, int colour, int green, int blue);
 
+// The mask that brings a pixel value or entry number into the screen's default palette: its
+// colour count minus 1, 255 without a default palette.
+int entry_mask(const ScreenState& screen);
+
 // Sets the colour pixel value v shows, v masked with the default palette's entry count minus 1
 // (255 without a default palette), and tells the driver. No lock and no dirty marking of its
 // own.

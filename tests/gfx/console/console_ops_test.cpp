@@ -553,6 +553,20 @@ TEST_F(ConsoleOps, PalettePorts) {
     for (std::size_t i = 0; i < written.size(); ++i) back.push_back(port_in(PORT_DAC_DATA));
     EXPECT_EQ(back, written);
 
+    // Mode 1 (2 bits): an entry changes the values of the screen mapped to it, and no others.
+    open_mode(1);
+    std::vector<std::vector<int>> expected;
+    for (int v = 0; v < 4; ++v)
+        if (screen().colour_map[static_cast<std::size_t>(v)] == 0) expected.push_back({v, 4, 8, 12, 1});
+    ASSERT_FALSE(expected.empty());
+    port_out(PORT_DAC_WRITE_INDEX, 0x100); // the low 8 bits: entry 0
+    for (const int component : {0x101, 2, 3}) port_out(PORT_DAC_DATA, component);
+    EXPECT_EQ(driver_log().palette, expected);
+
+    // The status port on a driver that cannot wait for the retrace.
+    open(64, 16, 8, 1, nullptr);
+    EXPECT_EQ(port_in(PORT_INPUT_STATUS), STATUS_RETRACE);
+
     open(64, 16, 32, 1, &recording);
     EXPECT_EQ(port_out(PORT_DAC_WRITE_INDEX, 1), -1);
     EXPECT_EQ(port_in(PORT_DAC_DATA), -1);
