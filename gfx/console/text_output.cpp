@@ -81,62 +81,55 @@ int screen_write(TextWindow& window, const unsigned char* bytes, int count) {
     }
     target.touch_rows(py, py + font.height);
 
+    // The printer hands over only bytes that fit the row from the cursor on.
     TextCell* cells = work_cells(screen, context);
     if (cells && window.y >= 0 && window.y < screen.text_rows) {
-        TextCell* row = cells + static_cast<std::ptrdiff_t>(window.y) * screen.text_cols;
-        for (int i = 0; i < count; ++i) {
-            const int column = window.x + i;
-            if (column >= 0 && column < screen.text_cols)
-                row[column] = {cell_character(bytes[i]), context.fg_colour, context.bg_colour};
-        }
+        TextCell* cell = cells + static_cast<std::ptrdiff_t>(window.y) * screen.text_cols + window.x;
+        for (int i = 0; i < count; ++i)
+            cell[i] = {cell_character(bytes[i]), context.fg_colour, context.bg_colour};
     }
     return 1;
 }
 
-void screen_scroll(TextWindow& window, int left, int top, int right, int bottom, int lines) {
+// The screen's text window spans the grid's full width (left 0, right the last column), so a
+// scroll moves whole rows: the cells, and the pixels under the grid's columns.
+void screen_scroll(TextWindow& window, int, int top, int, int bottom, int lines) {
     ScreenTarget& target = target_of(window);
     ScreenState& screen = *target.screen;
     DrawContext& context = *target.context;
-    const int gw = screen.font->width;
     const int gh = screen.font->height;
 
-    // Pixels: the window's rows move up by lines * gh; the rows freed at the bottom take the
-    // background. Kept inside the framebuffer whatever the window says.
+    // Pixels: the rows move up by lines * gh; the rows freed at the bottom take the background.
+    // Kept inside the framebuffer whatever the window says (a screen too low for one row of text
+    // still has a text view).
     const int first = std::max(gh * top, 0);
     const int end = std::min(gh * (bottom + 1), screen.height);
-    const int offset = std::clamp(gw * left, 0, screen.width);
-    const int pixels = std::min(gw * (right + 1 - left), screen.width - offset);
+    const int pixels = screen.font->width * screen.text_cols;
     const long long shift = static_cast<long long>(lines) * gh;
     const int kept_end = shift < end - first ? end - static_cast<int>(shift) : first;
-    const auto byte_offset = static_cast<std::size_t>(offset) *
-                             static_cast<std::size_t>(context.bytes_per_pixel);
-    if (pixels > 0) {
-        for (int row = first; row < kept_end; ++row)
-            copy_pixels(context.line_table[static_cast<std::size_t>(row)] + byte_offset,
-                        context.line_table[static_cast<std::size_t>(row + shift)] + byte_offset,
-                        static_cast<std::size_t>(pixels));
-        for (int row = kept_end; row < end; ++row)
-            context.fill_span(context.line_table[static_cast<std::size_t>(row)] + byte_offset,
-                              context.bg_colour, pixels);
-    }
+    for (int row = first; row < kept_end; ++row)
+        copy_pixels(context.line_table[static_cast<std::size_t>(row)],
+                    context.line_table[static_cast<std::size_t>(row + shift)],
+                    static_cast<std::size_t>(pixels));
+    for (int row = kept_end; row < end; ++row)
+        context.fill_span(context.line_table[static_cast<std::size_t>(row)], context.bg_colour,
+                          pixels);
     target.touch_rows(gh * top, gh * (bottom + 1));
 
-    // Cells, likewise.
+    // Cells, likewise; a page's rows lie one after the other.
     TextCell* cells = work_cells(screen, context);
     const int cols = screen.text_cols;
-    const int c_left = std::max(left, 0);
-    const int c_right = std::min(right, cols - 1);
     const int c_top = std::max(top, 0);
     const int c_bottom = std::min(bottom, screen.text_rows - 1);
-    if (cells && c_left <= c_right && c_top <= c_bottom) {
-        const TextCell blank{32, context.fg_colour, context.bg_colour};
+    if (cells && c_top <= c_bottom) {
         const int height = c_bottom - c_top + 1;
         const int kept = lines < height ? height - lines : 0;
-        for (int r = c_top; r < c_top + kept; ++r)
-            std::copy(cells + (r + lines) * cols + c_left, cells + (r + lines) * cols + c_right + 1,
-                      cells + r * cols + c_left);
-        for (int r = c_top + kept; r <= c_bottom; ++r)
-            std::fill(cells + r * cols + c_left, cells + r * cols + c_right + 1, blank);
+        TextCell* row = cells + static_cast<std::ptrdiff_t>(c_top) * cols;
+        std::copy(row + static_cast<std::ptrdiff_t>(lines) * cols,
+                  row + static_cast<std::ptrdiff_t>(lines + kept) * cols, row);
+        std::fill(row + static_cast<std::ptrdiff_t>(kept) * cols,
+                  row + static_cast<std::ptrdiff_t>(height) * cols,
+                  TextCell{32, context.fg_colour, context.bg_colour});
     }
     window.y = bottom;
 }
