@@ -165,7 +165,8 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     ASSERT_EQ(rt::text_view_set(1, 5), 0);
     paint(0, 0x55, 'X');
     clear_screen(CLEAR_DEFAULT);
-    EXPECT_TRUE(line_is(0, 39, 0) && line_is(0, 40, 0x55) && cell(0, 0, 5) == 'X');
+    EXPECT_TRUE(line_is(0, 0, 0) && line_is(0, 39, 0) && line_is(0, 40, 0x55) &&
+                cell(0, 0, 5) == 'X');
 
     // A text view of every row is the whole screen, also the lines below the last text row.
     open_mode(15); // 400 by 300: 37 rows of 8 lines leave 4

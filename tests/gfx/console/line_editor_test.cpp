@@ -251,6 +251,16 @@ TEST_F(LineInput, RawLines) {
     EXPECT_EQ(row(5).front(), ' ');
     EXPECT_EQ(std::string(buffer.data(), 2), std::string("\r\0", 2));
 
+    // The mark and the blank after the line in the last cell of the bottom row, where the cursor
+    // stays on the cell it wrote: the typed character is not overwritten.
+    rt::move_cursor(10, 49, 0);
+    EXPECT_EQ(read(text("a") + Keys{enter}, 10), std::string("a\r\0#########", 12));
+    EXPECT_EQ(row(9).substr(48), "a ");
+
+    // No buffer: the keys are read and nothing is stored.
+    type(text("a") + Keys{enter});
+    EXPECT_EQ(read_line_raw(nullptr, 10), nullptr);
+
     // Character 255 is a character like any other; extended codes are skipped.
     rt::move_cursor(9, 1, 0);
     EXPECT_EQ(read(Keys{255, 0x4BFF, 'z', enter}, 10), std::string("\xFFz\r\0########", 12));

@@ -537,6 +537,13 @@ TEST_F(TextOutput, PagesWithoutCells) {
     EXPECT_EQ(read_cell(1, 1, 0), 0);
     EXPECT_EQ(read_cell(1, 1, 1), 0);
     EXPECT_EQ(cursor(), std::pair(1, 0));
+
+    // Pages are copied without their cells.
+    ASSERT_EQ(screen_open_sized(400, 80, 8, 2, 0, 0), 0);
+    print("Y");
+    screen().text_cells.clear();
+    EXPECT_EQ(copy_page(0, 1), 0);
+    EXPECT_EQ(std::memcmp(screen().pages[0].pixels, screen().pages[1].pixels, 400 * 80), 0);
 }
 
 TEST_F(TextOutput, AOneColumnGridStillPrints) {
