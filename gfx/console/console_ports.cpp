@@ -42,8 +42,8 @@ void store_source_colour(ScreenState& screen, int entry, std::uint32_t colour) {
     screen_lock();
     screen.source_palette[static_cast<std::size_t>(entry)] = colour;
     // The map has an entry for each of the first 16 values, which is every value these screens
-    // (1 to 4 bits deep) have.
-    const int values = std::min(1 << std::min(screen.depth, 8), colour_map_size);
+    // (1 to 4 bits deep; the ports serve none deeper than 8) have.
+    const int values = std::min(1 << screen.depth, colour_map_size);
     for (int v = 0; v < values; ++v)
         if (screen.colour_map[static_cast<std::size_t>(v)] == entry)
             palette_store(screen, v, colour);

@@ -157,7 +157,7 @@ void print_text(const unsigned char* bytes, int length, unsigned flags) {
         text_window_settle(window);
     }
     text_print(window, bytes, length, true);
-    if (window.bottom != -1 && window.x == window.left && window.y == window.bottom + 1) {
+    if (window.x == window.left && window.y == window.bottom + 1) {
         // Ended exactly at the end of the last row: hold the cursor on the last cell and leave
         // the scroll to whatever is printed next.
         screen->flags |= STATE_WRAP_PENDING;
@@ -175,7 +175,6 @@ void print_text(const unsigned char* bytes, int length, unsigned flags) {
 
 void print_text_wide(const std::uint16_t* units, int length, unsigned flags) {
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(std::max(length, 0)));
     for (int i = 0; i < length; ++i) {
         const std::uint16_t unit = units[i];
         if (unit <= 0xFF) {

@@ -285,6 +285,8 @@ TEST_F(ConsoleOps, PagesChosenAndCopied) {
     EXPECT_EQ(dirty_lines(), 80);
     EXPECT_EQ(driver_log().locks, 1);
     EXPECT_EQ(set_pages(7, -5), 1 << 8 | 1) << "pages that do not exist change nothing";
+    EXPECT_EQ(set_pages(3, 3), 1 << 8 | 1);
+    EXPECT_EQ(std::pair(context_get().work_page, screen().visible_page), std::pair(1, 1));
     EXPECT_EQ(set_pages(-1, 1), 1 << 8 | 1);
     EXPECT_EQ(dirty_lines(), 0) << "the page already shown is not shown again";
     EXPECT_EQ(set_pages(0, -1), 1 << 8 | 1);
@@ -467,7 +469,7 @@ TEST_F(ConsoleOps, ATranslucentBackgroundBlendsWhenItClears) {
 TEST_F(ConsoleOps, PalettePorts) {
     port_state_reset();
     open(400, 80, 8, 1, &recording);
-    port_out(PORT_DAC_WRITE_INDEX, 5);
+    EXPECT_EQ(port_out(PORT_DAC_WRITE_INDEX, 5), 0);
     for (const int component : {63, 0, 63}) EXPECT_EQ(port_out(PORT_DAC_DATA, component), 0);
     EXPECT_EQ(screen().device_palette[5], 0xFF00FFu);
     for (const int component : {0x40 | 21, 42, 0}) port_out(PORT_DAC_DATA, component);

@@ -46,6 +46,10 @@ TEST_F(KeyBuffer, ReadKeyStringGivesOneOrTwoBytes) {
     ASSERT_EQ(read_key_string(out), 1);
     EXPECT_EQ(out[0], 'a');
 
+    post_key(255);
+    ASSERT_EQ(read_key_string(out), 1);
+    EXPECT_EQ(out[0], 255);
+
     post_key(-126); // character 0x82 from the window's character path
     ASSERT_EQ(read_key_string(out), 1);
     EXPECT_EQ(out[0], 0x82);

@@ -245,11 +245,13 @@ TEST_F(LineInput, RawLines) {
     EXPECT_EQ(row(6), padded("    a"));
 
     // Backspace over the start of a row.
-    rt::move_cursor(5, 50, 0);
-    read(text("a") + Keys{backspace, enter}, 10);
-    EXPECT_EQ(row(4).back(), ' ');
-    EXPECT_EQ(row(5).front(), ' ');
-    EXPECT_EQ(std::string(buffer.data(), 2), std::string("\r\0", 2));
+    for (const int r : {5, 1}) {
+        rt::move_cursor(r, 50, 0);
+        read(text("a") + Keys{backspace, enter}, 10);
+        EXPECT_EQ(row(r - 1).back(), ' ') << r;
+        EXPECT_EQ(row(r).front(), ' ') << r;
+        EXPECT_EQ(std::string(buffer.data(), 2), std::string("\r\0", 2));
+    }
 
     // The mark and the blank after the line in the last cell of the bottom row, where the cursor
     // stays on the cell it wrote: the typed character is not overwritten.

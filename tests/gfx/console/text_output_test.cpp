@@ -117,6 +117,21 @@ TEST_F(TextOutput, FullBottomRowDefersItsScrollUntilTheNextPrint) {
     EXPECT_EQ(cursor(), std::pair(0, 9));
     EXPECT_EQ(row_text(8), std::string(50, 'C'));
     EXPECT_EQ(row_text(9), std::string(50, ' '));
+
+    // A line feed before a row that fills the bottom row: its scroll is done before the row is
+    // drawn, and the row's own scroll still waits.
+    rt::move_cursor(10, 1, 0);
+    print(std::string("\n").append(50, 'D').append("\b"));
+    EXPECT_TRUE(wrap_pending());
+    EXPECT_EQ(cursor(), std::pair(49, 9));
+    EXPECT_EQ(row_text(9), std::string(50, 'D'));
+
+    // So in a text view of the first row alone.
+    ASSERT_EQ(rt::text_view_set(1, 1), 0);
+    print(std::string(50, 'E'));
+    EXPECT_TRUE(wrap_pending());
+    EXPECT_EQ(row_text(0), std::string(50, 'E'));
+    rt::text_view_reset();
 }
 
 TEST_F(TextOutput, WrappingAndLineEndsOnTheBottomRow) {
@@ -299,6 +314,10 @@ TEST_F(TextOutput, HighBytesUnderlineAndSignExtendedCells) {
     EXPECT_EQ(read_cell(4, 1, 0), 0xFFC8);
     EXPECT_EQ(read_cell(4, 1, 1), 15) << "foreground + background * 256";
     EXPECT_EQ(read_cell(0, 1, 0), 0);
+    rt::move_cursor(1, 50, 0);
+    print("Q"); // the last cell of the first row, which the cell before row 2's first would be
+    EXPECT_EQ(read_cell(0, 2, 0), 0);
+    EXPECT_EQ(read_cell(50, 0, 0), 0);
     EXPECT_EQ(read_cell(51, 1, 0), 0);
     EXPECT_EQ(read_cell(1, 11, 0), 0);
 
@@ -512,7 +531,10 @@ TEST_F(TextOutput, TextSizeChoosesAFontOrChangesNothing) {
     EXPECT_EQ(screen().font, builtin_font(2));
     EXPECT_EQ(row_text(4).substr(0, 4), "last");
 
+    EXPECT_EQ(set_text_size(1, 5), 5 << 16 | 50) << "one column: glyphs 400 wide";
     // A part not above 0 keeps the columns or the font's height.
+    EXPECT_EQ(set_text_size(50, 0), 5 << 16 | 50);
+    EXPECT_EQ(screen().text_cols * 100 + screen().text_rows, 5005);
     EXPECT_EQ(set_text_size(0, 10), 5 << 16 | 50);
     EXPECT_EQ(screen().text_cols * 100 + screen().text_rows, 5010);
     EXPECT_EQ(set_text_size(-3, 5), 10 << 16 | 50);
@@ -554,9 +576,10 @@ TEST_F(TextOutput, AOneColumnGridStillPrints) {
 }
 
 TEST_F(TextOutput, WideTextTakesAPairAsOneCharacter) {
-    const std::uint16_t units[] = {0x0100, 'A', 0xD83D, 0xDE00, 'B'};
-    print_text_wide(units, 5, 0);
-    EXPECT_EQ(row_text(0).substr(0, 4), "?A?B");
+    const std::uint16_t units[] = {0x0100, 'A', 0xD83D, 0xDE00, 'B', 0xD7FF, 'x',
+                                   0xDBFF, 0xDC00, 'y',  0xDC00, 'z'};
+    print_text_wide(units, 12, 0);
+    EXPECT_EQ(row_text(0).substr(0, 10), "?A?B?x?y?z");
 }
 
 TEST_F(TextOutput, AnyBytesOnAnyGridStayInside) {
