@@ -42,11 +42,6 @@ std::uint8_t* line_at(std::uint8_t* page, const ScreenState& screen, int y, int 
            static_cast<std::ptrdiff_t>(x) * screen.bytes_per_pixel;
 }
 
-void centre_last_point(DrawContext& context) {
-    context.last_x = static_cast<float>(context.view_x + context.view_w / 2);
-    context.last_y = static_cast<float>(context.view_y + context.view_h / 2);
-}
-
 void clear_graphics_view(ScreenState& screen, DrawContext& context) {
     const Span view = clipped_view(context, screen);
     if (!view.empty()) {

@@ -166,8 +166,8 @@ void print_text(const unsigned char* bytes, int length, unsigned flags) {
     } else {
         text_window_settle(window);
     }
-    if (window.x >= 0) screen->cursor_x = window.x;
-    if (window.y >= 0) screen->cursor_y = window.y;
+    screen->cursor_x = window.x;
+    screen->cursor_y = window.y;
     if (context.work_page == screen->visible_page)
         mark_dirty(*screen, target.dirty_first, target.dirty_end - 1);
     screen_unlock(1, 0);
@@ -195,7 +195,7 @@ int move_cursor(int row, int column, int) {
     if (column - 1 >= 0) screen->cursor_x = column - 1;
     if (row - 1 >= 0) screen->cursor_y = row - 1;
     rt::standard_output().column = screen->cursor_x;
-    return (((screen->cursor_y << 8) & 0xFFFF) | (screen->cursor_x & 0xFF)) + 257;
+    return ((screen->cursor_y & 0xFF) << 8 | (screen->cursor_x & 0xFF)) + 257;
 }
 
 int cursor_column() {
@@ -261,6 +261,11 @@ int read_cell(int column, int row, int what) {
 
 int console_query() { return 0; }
 
+void centre_last_point(DrawContext& context) {
+    context.last_x = static_cast<float>(context.view_x + context.view_w / 2);
+    context.last_y = static_cast<float>(context.view_y + context.view_h / 2);
+}
+
 void clear_whole_screen() {
     ScreenState* screen = current_screen();
     if (!screen) return;
@@ -273,8 +278,7 @@ void clear_whole_screen() {
     text_cells_fill(0, 0, screen->text_cols, screen->text_rows, context.work_page, 32,
                     context.fg_colour, context.bg_colour);
     if (context.work_page == screen->visible_page) mark_all_dirty(*screen);
-    context.last_x = static_cast<float>(context.view_x + context.view_w / 2);
-    context.last_y = static_cast<float>(context.view_y + context.view_h / 2);
+    centre_last_point(context);
     rt::move_cursor(rt::view_top() + 1, 1, 0);
     screen_unlock(1, 0); // a visible work page has every line marked already
 }

@@ -14,6 +14,8 @@
 
 namespace zered {
 
+struct DrawContext;
+
 // Prints length bytes at the cursor (control characters, wrapping and scrolling as text_print
 // describes), under the screen lock, and marks the pixel rows it drew dirty when the work page is
 // the visible page. Length 0 does nothing unless flags has rt::PRINT_EVEN_EMPTY; then only a
@@ -62,6 +64,10 @@ int console_query();
 // colours, marks every line dirty when the work page is visible, puts the last graphics point at
 // the centre of the graphics view and the cursor at the text view's first row, column 1.
 void clear_whole_screen();
+
+// Puts the drawing context's last graphics point at the centre of its graphics view, as every
+// clear does.
+void centre_last_point(DrawContext& context);
 
 // A 5-6-5 pixel as 0xFFRRGGBB, each component's top bits repeated into its new low bits.
 constexpr std::uint32_t colour_565_to_888(std::uint32_t pixel) {

@@ -167,6 +167,11 @@ TEST_F(ConsoleOps, ClearingTheTextViewTheWholeScreenAndTheGraphicsView) {
     clear_screen(CLEAR_DEFAULT);
     EXPECT_TRUE(line_is(0, 0, 0) && line_is(0, 39, 0) && line_is(0, 40, 0x55) &&
                 cell(0, 0, 5) == 'X');
+    // And one that ends on the last row clears the last line.
+    ASSERT_EQ(rt::text_view_set(6, 10), 0);
+    paint(0, 0x55, 'X');
+    clear_screen(CLEAR_TEXT_VIEW);
+    EXPECT_TRUE(line_is(0, 39, 0x55) && line_is(0, 40, 0) && line_is(0, 79, 0));
 
     // A text view of every row is the whole screen, also the lines below the last text row.
     open_mode(15); // 400 by 300: 37 rows of 8 lines leave 4
