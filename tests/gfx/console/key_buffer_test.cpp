@@ -5,6 +5,7 @@
 #include "key_test_support.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -18,6 +19,16 @@ TEST_F(KeyBuffer, HoldsTheNewestFifteenCodes) {
     EXPECT_EQ(take_key(), 0);
     EXPECT_EQ(key_waiting(), 0);
 }
+
+#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
+// A program's first look at the buffer finds it empty and no key posted. Run in a fresh process
+// of this program (the buffer lives as long as the process), in which nothing else ran before.
+TEST(KeyBufferAtStart, NoKeyPostedBeforeTheFirst) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(key_posted_take() == 0 && key_waiting() == 0 ? 0 : 1),
+                testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST_F(KeyBuffer, PostedFlagIsSeparateFromTheCodes) {
     post_key('a');

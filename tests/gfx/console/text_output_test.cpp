@@ -549,6 +549,15 @@ TEST_F(TextOutput, TextSizeChoosesAFontOrChangesNothing) {
     EXPECT_EQ(screen().font, nullptr);
     EXPECT_EQ(set_text_size(50, 10), 5 << 16 | 50);
     EXPECT_EQ(screen().font, builtin_font(0));
+
+    // One column and one row, where the screen is one glyph wide and high.
+    ASSERT_EQ(screen_open_sized(8, 16, 8, 1, 0, 0), 0);
+    screen().font = nullptr;
+    EXPECT_EQ(set_text_size(1, 2), 2 << 16 | 1);
+    EXPECT_EQ(screen().font, builtin_font(0));
+    EXPECT_EQ(set_text_size(1, 1), 2 << 16 | 1);
+    EXPECT_EQ(screen().font, builtin_font(2));
+    EXPECT_EQ(screen().text_cols * 100 + screen().text_rows, 101);
 }
 
 // Without text cells (the grid is gone) the text is still drawn, and cells read back as 0.
@@ -559,6 +568,8 @@ TEST_F(TextOutput, PagesWithoutCells) {
     EXPECT_EQ(read_cell(1, 1, 0), 0);
     EXPECT_EQ(read_cell(1, 1, 1), 0);
     EXPECT_EQ(cursor(), std::pair(1, 0));
+    print("\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nY"); // scrolls
+    EXPECT_TRUE(cell_shows(0, 9, 'Y'));
 
     // Pages are copied without their cells.
     ASSERT_EQ(screen_open_sized(400, 80, 8, 2, 0, 0), 0);
@@ -566,6 +577,27 @@ TEST_F(TextOutput, PagesWithoutCells) {
     screen().text_cells.clear();
     EXPECT_EQ(copy_page(0, 1), 0);
     EXPECT_EQ(std::memcmp(screen().pages[0].pixels, screen().pages[1].pixels, 400 * 80), 0);
+}
+
+// The printer alone: a bell moves nothing, so a cursor left below the window stays there for the
+// caller to settle; a return from there scrolls.
+TEST(TextPrinter, OnlyAMoveOrADrawingScrolls) {
+    static int scrolled;
+    scrolled = 0;
+    const rt::BeepFn previous = rt::set_beep([](int, int) {});
+    TextWindow window{nullptr,
+                      [](TextWindow& w, int, int, int, int bottom, int lines) {
+                          scrolled += lines;
+                          w.y = bottom;
+                      },
+                      [](TextWindow&, const unsigned char*, int) { return 1; },
+                      0, 0, 9, 3, 0, 4};
+    const unsigned char bell = 7, cr = 13;
+    text_print(window, &bell, 1, true);
+    EXPECT_EQ(std::pair(scrolled, window.y), std::pair(0, 4));
+    text_print(window, &cr, 1, true);
+    EXPECT_EQ(std::pair(scrolled, window.y), std::pair(1, 3));
+    rt::set_beep(previous);
 }
 
 TEST_F(TextOutput, AOneColumnGridStillPrints) {
