@@ -59,8 +59,6 @@ int store_line(rt::StringTarget<char16_t> destination, const std::string& line, 
 template <typename Char>
 int prompted_line(std::optional<std::basic_string_view<Char>> prompt,
                   rt::StringTarget<Char> destination, int fill_mode, int question, int newline) {
-    static constexpr unsigned char nothing = 0;
-    print_text(&nothing, 0, rt::PRINT_EVEN_EMPTY);
     if (prompt) {
         if (!prompt->empty()) print_prompt(*prompt);
         if (question) rt::print_string(rt::standard_output_channel, "? ", 0);

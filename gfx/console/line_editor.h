@@ -22,10 +22,11 @@ inline constexpr unsigned char raw_line_mark = 219;
 // buffer, or nullptr without a screen.
 char* read_line_raw(char* buffer, int size);
 
-// Settles a deferred wrap, prints the prompt (when given; then "? " when question is not 0), reads
-// a line with the runtime's line editor (mark on), ends the output line when newline is not 0,
-// and stores the line into destination (rt::string_assign with fill_mode). 0, the assignment's
-// error 1, or rt::error_out_of_memory (recorded as the last error) when no line could be had.
+// Prints the prompt (when given; then "? " when question is not 0), reads a line with the
+// runtime's line editor (mark on), ends the output line when newline is not 0, and stores the line
+// into destination (rt::string_assign with fill_mode). A deferred wrap is settled by the first
+// print or by the editor. 0, the assignment's error 1, or rt::error_out_of_memory (recorded as
+// the last error) when no line could be had.
 int input_line(std::optional<std::string_view> prompt, rt::StringTarget<char> destination,
                int fill_mode, int question, int newline);
 

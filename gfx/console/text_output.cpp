@@ -156,7 +156,7 @@ void print_text(const unsigned char* bytes, int length, unsigned flags) {
         ++window.y;
         text_window_settle(window);
     }
-    text_print(window, bytes, length, true);
+    text_print(window, bytes, length);
     if (window.x == window.left && window.y == window.bottom + 1) {
         // Ended exactly at the end of the last row: hold the cursor on the last cell and leave
         // the scroll to whatever is printed next.

@@ -32,21 +32,22 @@ class Printer {
                                                    text_tab_width);
     }
 
-    // Draws what is pending before the cursor moves by (dx, dy), or to the left edge.
-    void move(int dx, int dy, bool to_left) {
+    // Draws what is pending, then puts the cursor on the left edge, rows further down.
+    void to_left_edge(int rows) {
         write_out();
-        if (to_left)
-            window_.x = window_.left;
-        else
-            window_.x += dx;
-        window_.y += dy;
+        window_.x = window_.left;
+        window_.y += rows;
         sync();
         moved_ = true;
     }
 
     void backspace() {
         write_out();
-        if (window_.x > window_.left) move(-1, 0, false);
+        if (window_.x > window_.left) {
+            --window_.x;
+            sync();
+            moved_ = true;
+        }
     }
 
     void finish() {
@@ -102,8 +103,7 @@ void text_window_settle(TextWindow& window) {
                       window.y - window.bottom);
 }
 
-void text_print(TextWindow& window, const unsigned char* bytes, int length,
-                bool line_feed_returns) {
+void text_print(TextWindow& window, const unsigned char* bytes, int length) {
     if (window.right < window.left) return; // no columns to print into
     Printer printer(window);
     for (int i = 0; i < length; ++i) {
@@ -118,10 +118,10 @@ void text_print(TextWindow& window, const unsigned char* bytes, int length,
             printer.tab();
             break;
         case 10:
-            printer.move(0, 1, line_feed_returns);
+            printer.to_left_edge(1);
             break;
         case 13:
-            printer.move(0, 0, true);
+            printer.to_left_edge(0);
             break;
         default:
             printer.append(bytes + i, 1);

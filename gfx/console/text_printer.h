@@ -35,14 +35,13 @@ inline constexpr int bell_duration_ms = 250;
 //   7 (bell)        beeps at once, ahead of printable bytes still waiting; prints nothing
 //   8 (backspace)   one column left, never past the left edge, never to the row above
 //   9 (tab)         spaces up to the next tab stop (1 to 8)
-//   10 (line feed)  one row down; with line_feed_returns also back to the left edge
+//   10 (line feed)  one row down and back to the left edge
 //   13 (return)     back to the left edge
 //   anything else   printable (11 and 12 too)
 // Writing that fills a row to its right edge leaves the cursor at the left edge of the row below,
 // even below bottom: the scroll for it waits until more is drawn there, so the caller can defer
 // it. A cursor movement that leaves the cursor below bottom scrolls before the printer returns.
-void text_print(TextWindow& window, const unsigned char* bytes, int length,
-                bool line_feed_returns);
+void text_print(TextWindow& window, const unsigned char* bytes, int length);
 
 // Scrolls the window when its cursor is below bottom (and bottom is not -1).
 void text_window_settle(TextWindow& window);

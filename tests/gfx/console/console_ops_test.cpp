@@ -318,6 +318,12 @@ TEST_F(ConsoleOps, PagesChosenAndCopied) {
     EXPECT_EQ(driver_log().locks, 2);
     EXPECT_TRUE(line_is(0, 79, 0x11) && cell(0, 0, 9) == 'Z');
 
+    // A page onto itself: nothing to do, no lock, no marks.
+    driver_log().locks = 0;
+    EXPECT_EQ(copy_page(0, -1), 0);
+    EXPECT_EQ(driver_log().locks, 0);
+    EXPECT_EQ(dirty_lines(), 0);
+
     // Onto a hidden page: no lock, no marks.
     driver_log().locks = 0;
     EXPECT_EQ(copy_page(0, 1), 0);

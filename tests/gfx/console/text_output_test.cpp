@@ -593,9 +593,9 @@ TEST(TextPrinter, OnlyAMoveOrADrawingScrolls) {
                       [](TextWindow&, const unsigned char*, int) { return 1; },
                       0, 0, 9, 3, 0, 4};
     const unsigned char bell = 7, cr = 13;
-    text_print(window, &bell, 1, true);
+    text_print(window, &bell, 1);
     EXPECT_EQ(std::pair(scrolled, window.y), std::pair(0, 4));
-    text_print(window, &cr, 1, true);
+    text_print(window, &cr, 1);
     EXPECT_EQ(std::pair(scrolled, window.y), std::pair(1, 3));
     rt::set_beep(previous);
 }
