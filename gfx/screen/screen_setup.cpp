@@ -258,7 +258,7 @@ int set_mode(const ModeRequest& request) {
     }
 
     tear_down();
-    if (request.width == 0 || request.mode == 0) {
+    if (request.width == 0) { // mode 0 and the exit handler: no screen
         close_console();
         return result_ok;
     }

@@ -302,10 +302,13 @@ TEST_F(ScreenSetup, TheNamedDriverGoesFirst) {
     ASSERT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 0);
     EXPECT_EQ(current_screen()->driver, &gdi);
 
-    // An unknown name only makes its own passes empty.
-    choice.zered = "Glide";
-    ASSERT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 0);
-    EXPECT_EQ(current_screen()->driver, &direct);
+    // An unknown name only makes its own passes empty, also one that differs from a known name
+    // in its last letter or ends early.
+    for (const char* name : {"Glide", "nulx", "nul", "gdx"}) {
+        choice.zered = name;
+        ASSERT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 0);
+        EXPECT_EQ(current_screen()->driver, &direct) << name;
+    }
 
     // The null driver, by request or by MODE_NULL: no init.
     fakes().calls.clear();
