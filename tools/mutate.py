@@ -169,11 +169,24 @@ def discover_tests(build: Path, regex: str) -> list[Test]:
     """The tests ctest would run, with their commands and properties, so that they can be run
     directly under a limit of our own: ctest's --timeout does not shorten a test's TIMEOUT
     property, and a hanging mutant would cost the full property (minutes) each time."""
-    code, out = run(["ctest", "--test-dir", str(build), "-R", regex, "--show-only=json-v1"])
-    if code:
-        return []
+    for attempt in range(2):
+        code, out = run(["ctest", "--test-dir", str(build), "-R", regex, "--show-only=json-v1"])
+        if code:
+            return []
+        listed = json.loads(out[out.index("{"):])["tests"]
+        # A program not built yet (a fresh build tree) has no command: build it and ask again.
+        unbuilt = [t["name"] for t in listed if "command" not in t]
+        if not unbuilt:
+            break
+        if attempt:
+            raise SystemExit(f"no program to run for {', '.join(unbuilt)} in {build}")
+        code, out = run(["cmake", "--build", str(build), "-j", "2", "--target",
+                         *build_targets(unbuilt)])
+        if code:
+            print(out)
+            raise SystemExit(f"the test programs of {build} do not build")
     found = []
-    for t in json.loads(out[out.index("{"):])["tests"]:
+    for t in listed:
         props = {p["name"]: p["value"] for p in t.get("properties", [])}
         env = {}
         for item in props.get("ENVIRONMENT", []):
