@@ -29,7 +29,7 @@ inline constexpr int vga_palette_index = 3;
 inline constexpr int font_8x8 = 0;
 
 constexpr std::array<ModeInfo, mode_count> mode_table{{
-    {0, 0, 0, 0, 1, -1, -1, 0, 0},          // 0: closes the screen
+    {},                                     // 0: closes the screen; nothing of it is read
     {320, 200, 2, 1, 8, 1, 0, 40, 25},      // 1
     {640, 200, 1, 2, 1, 1, 0, 80, 25},      // 2
     {}, {}, {}, {},                         // 3 to 6: no such modes
@@ -378,15 +378,7 @@ void screen_set_title(std::string_view title) {
 const char* window_title() { return state().title_set ? state().title.data() : nullptr; }
 
 void screen_exit_handler() {
-    if (!current_screen()) return;
-    ModeRequest request;
-    request.mode = 0;
-    request.width = 0;
-    request.pages = 1;
-    request.palette = 0;
-    request.font = 0;
-    request.flags = MODE_CLOSING_AT_EXIT;
-    set_mode(request);
+    if (current_screen()) set_mode(ModeRequest{}); // a request of no width only closes
 }
 
 std::string title_from_path(std::string_view path) {

@@ -355,6 +355,8 @@ TEST_F(ScreenSetup, NumberedModesReachTheDriverAndAnOpenStartsTheTextColumn) {
     rt::standard_output().column = 7;
     EXPECT_EQ(screen_open_sized(32, 16, 3, 1, 0, 0), 1) << "no such depth";
     EXPECT_EQ(rt::standard_output().column, 7) << "a failed open leaves the text column";
+    EXPECT_EQ(screen_open_mode(3, 0, 0, 0, 0), 1) << "no such mode";
+    EXPECT_EQ(rt::standard_output().column, 7);
 
     fakes().calls.clear();
     ASSERT_EQ(screen_open_mode_pages(13, -1, -1), 0);
