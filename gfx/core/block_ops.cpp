@@ -7,7 +7,7 @@
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
-#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+#if defined(__i386__) && defined(__GNUC__)
 #include <cpuid.h>
 #endif
 
@@ -20,7 +20,9 @@ std::atomic<bool> plain_forced{false};
 std::atomic<int> level_limit{vector_level_highest};
 
 bool processor_has_mmx() {
-#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+#if defined(__x86_64__)
+    return true; // part of every x86-64 processor
+#elif defined(__i386__) && defined(__GNUC__)
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
     // __get_cpuid first checks that CPUID exists and has leaf 1 (a 486 may have neither).
     if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;

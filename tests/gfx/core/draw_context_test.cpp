@@ -137,6 +137,14 @@ TEST(DrawContext, TextGridsAreBlankOnTheWorkPageZeroElsewhereAndFillsAreClipped)
 
     text_cells_reset(context, false);
     EXPECT_TRUE(screen->text_cells.empty());
+
+    // A grid without rows, or without columns, has no cells on any page.
+    for (const auto& [cols, rows] : {std::pair{4, 0}, std::pair{0, 2}}) {
+        screen->text_cols = cols, screen->text_rows = rows;
+        text_cells_reset(context, true);
+        ASSERT_EQ(screen->text_cells.size(), 3u);
+        for (const auto& grid : screen->text_cells) EXPECT_TRUE(grid.empty()) << cols << rows;
+    }
 }
 
 } // namespace
