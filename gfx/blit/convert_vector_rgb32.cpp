@@ -132,8 +132,8 @@ struct Rgb32SwapKernel : KernelShape<4, 4, rgb32_line<32, true>> {
     }
 };
 
-constexpr ShuffleMask swap_outer_mask = {
-    {2, 1, 0, -128, 6, 5, 4, -128, 10, 9, 8, -128, 14, 13, 12, -128}};
+constexpr ShuffleMask swap_outer_mask = {{2, 1, 0, zero_byte, 6, 5, 4, zero_byte, 10, 9, 8,
+                                          zero_byte, 14, 13, 12, zero_byte}};
 
 struct Rgb32SwapKernelSsse3 : KernelShape<4, 4, rgb32_line<32, true>> {
     [[gnu::target("ssse3")]] static void step(std::uint8_t* out, const std::uint8_t* in) {

@@ -171,6 +171,8 @@ inline void store_48(std::uint8_t* out, __m128i a, __m128i b, __m128i c, __m128i
 struct ShuffleMask {
     alignas(16) std::int8_t bytes[16];
 };
+// The index that makes a byte 0 (any with its top bit set does).
+inline constexpr std::int8_t zero_byte = -128;
 
 constexpr ShuffleMask pack_24_mask(int out_vector, int in_vector, bool swap) {
     ShuffleMask mask{};
@@ -179,7 +181,7 @@ constexpr ShuffleMask pack_24_mask(int out_vector, int in_vector, bool swap) {
         const int pixel = k / 3;
         const int channel = swap ? 2 - k % 3 : k % 3;
         mask.bytes[j] =
-            static_cast<std::int8_t>(pixel / 4 == in_vector ? pixel % 4 * 4 + channel : -128);
+            static_cast<std::int8_t>(pixel / 4 == in_vector ? pixel % 4 * 4 + channel : zero_byte);
     }
     return mask;
 }
