@@ -113,6 +113,26 @@ TEST_F(Print, PrintZonesEndTheLineWithinTheLastFourteenColumns) {
     }
 }
 
+// The device's column after a write: the bytes after the last line end, or the old column and the
+// count, wrapped at the device's width when it has one.
+TEST_F(Print, TheColumnFollowsWhatIsWritten) {
+    struct Case {
+        int width, column;
+        const char* text;
+        int after;
+    };
+    for (const Case& c : {Case{50, 48, "abc", 1}, Case{1, 0, "ab", 0}, Case{0, 48, "abc", 51},
+                          Case{50, 7, "ab\r\ncd", 2}, Case{50, 7, "abc\n", 0},
+                          Case{50, 7, "a\rbcd", 3}, Case{3, 1, "abcdefg", 2}}) {
+        reset();
+        attach(c.width, 10);
+        rt::standard_output() = {true, c.column, c.width};
+        rt::output_write(c.text);
+        EXPECT_EQ(rt::standard_output().column, c.after)
+            << c.width << " columns, at " << c.column << ": " << c.text;
+    }
+}
+
 TEST_F(Print, OnlyTheStandardChannelExists) {
     attach(50, 10);
     EXPECT_EQ(rt::print_string(1, "x", rt::PRINT_END_LINE), 1);

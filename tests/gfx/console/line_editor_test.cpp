@@ -168,15 +168,20 @@ TEST_F(LineInput, LinesAcrossRows) {
 // A line longer than the text view: Home stops at the view's first row, and End from there runs
 // past the last row by as many rows as the line is longer (two here), each of them scrolled up.
 TEST_F(LineInput, EndBelowTheViewScrollsByEveryMissingRow) {
-    ASSERT_EQ(rt::text_view_set(8, 10), 0);
-    rt::move_cursor(10, 1, 0);
-    const std::string line = std::string(50, 'a') + std::string(50, 'b') +
-                             std::string(50, 'c') + std::string(50, 'd') + std::string(30, 'e');
-    EXPECT_EQ(input(text(line) + Keys{rt::key_home, rt::key_end, enter}), line);
-    EXPECT_EQ(cursor(), std::pair(30, 9));
-    EXPECT_EQ(row(7) + row(8) + row(9), padded(std::string(30, 'e')) + padded("") + padded(""));
-    EXPECT_EQ(row(6), padded("")) << "above the view nothing moves";
-    rt::text_view_reset();
+    for (const std::size_t last_row : {30, 1}) {
+        clear_whole_screen();
+        ASSERT_EQ(rt::text_view_set(8, 10), 0);
+        rt::move_cursor(10, 1, 0);
+        const std::string line = std::string(50, 'a') + std::string(50, 'b') +
+                                 std::string(50, 'c') + std::string(50, 'd') +
+                                 std::string(last_row, 'e');
+        EXPECT_EQ(input(text(line) + Keys{rt::key_home, rt::key_end, enter}), line);
+        EXPECT_EQ(cursor(), std::pair(static_cast<int>(last_row), 9));
+        EXPECT_EQ(row(7) + row(8) + row(9),
+                  padded(std::string(last_row, 'e')) + padded("") + padded(""));
+        EXPECT_EQ(row(6), padded("")) << "above the view nothing moves";
+        rt::text_view_reset();
+    }
 }
 
 TEST_F(LineInput, APromptEndingInTheLastCellKeepsItsLastCharacter) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
 namespace {
 
 TEST(DrivePath, LettersMapBelowTheRootInLowerCase) {
@@ -34,5 +38,21 @@ TEST(DrivePath, TheRootIsTakenAgainstTheStartingDirectory) {
     EXPECT_EQ(rt::absolute_root("r", "/"), "/r");
     EXPECT_EQ(rt::absolute_root("r", ""), "r") << "unknown start: nothing better to do";
 }
+
+#if GTEST_HAS_DEATH_TEST
+// In a fresh process of this program, with a relative root: the root in force is the one of the
+// directory the process started in, also when the first question comes after a change of
+// directory (as the wake cycle changes it to every drive's root).
+TEST(DrivePath, TheRootInForceIsTakenAsTheProcessStarts) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    char start[4096];
+    ASSERT_NE(::getcwd(start, sizeof start), nullptr);
+    ASSERT_EQ(::setenv("DRIVENUDGE_ROOT", "relative-root", 1), 0);
+    const std::string expected = rt::absolute_root("relative-root", start);
+    EXPECT_EXIT(std::exit(::chdir("/") == 0 && rt::drive_root() == expected ? 0 : 1),
+                testing::ExitedWithCode(0), "");
+    ::unsetenv("DRIVENUDGE_ROOT");
+}
+#endif
 
 } // namespace
