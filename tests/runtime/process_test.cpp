@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 // Start-up ran before the test program's entry; running it again must not forget the command
@@ -16,5 +18,15 @@ TEST(Process, ALaterStartUpKeepsTheRecordedCommandLine) {
     EXPECT_EQ(rt::argument_vector(), argv);
     rt::record_arguments(0, nullptr);
 }
+
+#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
+// A program that records no command line (this test program's own entry records none) has no
+// arguments. Checked in a fresh process, before anything here records one.
+TEST(Process, NoArgumentsUntilSomeAreRecorded) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(rt::argument_count() == 0 && rt::argument_vector() == nullptr ? 0 : 1),
+                testing::ExitedWithCode(0), "");
+}
+#endif
 
 } // namespace

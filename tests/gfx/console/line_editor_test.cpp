@@ -102,13 +102,18 @@ TEST_F(LineInput, EditingKeys) {
     const Keys keys = text("abc") + Keys{rt::key_left, rt::key_left} + text("X") +
                       Keys{rt::key_home, rt::key_delete, rt::key_end, rt::key_delete,
                            rt::key_right, tab, backspace, backspace, backspace, backspace,
-                           backspace, 0x6BFF, enter};
+                           backspace, 0x6BFF, 31, enter};
     EXPECT_EQ(input(keys), "Xbc");
     EXPECT_EQ(row(0), padded("Xbc"));
     EXPECT_EQ(beeps(), (std::vector<std::pair<int, int>>{{1000, 250}})) << "Delete at the end";
     EXPECT_EQ(cursor(), std::pair(3, 0));
     EXPECT_TRUE(no_underline(3, 0));
     EXPECT_TRUE(no_underline(0, 0));
+
+    // Enter in the middle of the line leaves the cursor after its end.
+    rt::move_cursor(3, 1, 0);
+    EXPECT_EQ(input(text("abcd") + Keys{rt::key_left, rt::key_left, enter}), "abcd");
+    EXPECT_EQ(cursor(), std::pair(4, 2));
 }
 
 // The editor hides the cursor while it runs and leaves it shown or hidden as it found it, which
