@@ -108,6 +108,28 @@ TEST(GdiDriver, TrueColourPixelsKeepTheirColour) {
         ASSERT_EQ(row[x], 0x102030u + x * 0x030201u) << x;
 }
 
+// What is painted over the window from outside comes back from the framebuffer at the next paint,
+// though no line was marked.
+TEST(GdiDriver, APaintRestoresWhatWasPaintedOver) {
+    GdiScreen gdi({.width = 33, .height = 4, .depth = 32});
+    ASSERT_EQ(gdi.init_result(), 0);
+    const auto colour = [](int x) { return 0x102030u + static_cast<std::uint32_t>(x) * 0x030201u; };
+    gdi.fill_line<std::uint32_t>(1, [](int x) {
+        return 0xFF000000u | (0x102030u + static_cast<std::uint32_t>(x) * 0x030201u);
+    });
+    gdi.settle();
+    const HDC dc = ::GetDC(gdi.window());
+    const RECT all{0, 0, 33, 4};
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::ReleaseDC(gdi.window(), dc);
+    ASSERT_EQ(gdi.read_row(1)[5], 0xFFFFFFu) << "painted over";
+    ::InvalidateRect(gdi.window(), nullptr, FALSE);
+    EXPECT_TRUE(eventually([&] { return gdi.read_row(1)[32] == colour(32); }));
+    const std::vector<std::uint32_t> row = gdi.read_row(1);
+    for (int x = 0; x < 33; ++x)
+        ASSERT_EQ(row[x], colour(x)) << x;
+}
+
 // Needs the 5-6-5 to 5-5-5 converter, which comes with the converter module.
 TEST(GdiDriver, HighColourGoesThroughTheFiveFiveFiveConversion) {
     GdiScreen gdi({.width = 10, .height = 4, .depth = 16});
