@@ -81,7 +81,6 @@ DrawContext& context_get() {
     if (!screen || context.serial == screen->serial) return context;
     context = DrawContext{};
     context.serial = screen->serial;
-    context.line_table.assign(static_cast<std::size_t>(std::max(screen->height, 0)), nullptr);
     context.fg_colour = default_fg_colour(*screen);
     context.bg_colour = default_bg_colour(*screen);
     // Pointed at the new screen: the whole screen as view, its pixel size and pitch, the work

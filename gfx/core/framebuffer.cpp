@@ -43,9 +43,9 @@ void framebuffer_set_geometry(ScreenState& screen, int width, int height, int de
 PageBuffer allocate_page(std::size_t bytes) {
     PageBuffer page;
     page.storage = std::make_unique<std::uint8_t[]>(bytes + page_slack);
-    const auto start = reinterpret_cast<std::uintptr_t>(page.storage.get());
-    const std::size_t offset = (page_alignment - start % page_alignment) % page_alignment;
-    page.pixels = page.storage.get() + offset;
+    void* start = page.storage.get();
+    std::size_t space = bytes + page_slack;
+    page.pixels = static_cast<std::uint8_t*>(std::align(page_alignment, bytes, start, space));
     return page;
 }
 
@@ -54,7 +54,6 @@ void allocate_pages(ScreenState& screen, int count) {
     const auto bytes =
         static_cast<std::size_t>(screen.pitch) * static_cast<std::size_t>(screen.height);
     screen.pages.clear();
-    screen.pages.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         screen.pages.push_back(allocate_page(bytes));
     screen.page_count = count;

@@ -38,6 +38,12 @@ TEST(OpenGLPixelRequest, DefaultsFollowTheDepthAndTheFlagsAndKeepGivenSizes) {
               (PixelRequest{.colour = 32, .red = 8, .green = 8, .blue = 8, .alpha = 8, .depth = 16}));
     EXPECT_EQ(defaults(24, 0), (PixelRequest{.colour = 24, .red = 8, .green = 8, .blue = 8, .depth = 16}));
     EXPECT_EQ(defaults(8, 0), (PixelRequest{.colour = 8, .depth = 16}));
+    // The rows' edges: 8 | 9, 16 | 17, 24 | 25 bits of colour.
+    for (const auto& [colour, channel, alpha] :
+         {std::tuple{8, 0, 0}, {9, 5, 0}, {16, 5, 0}, {17, 8, 0}, {24, 8, 0}, {25, 8, 8}}) {
+        const PixelRequest r = defaults(colour, 0);
+        EXPECT_EQ(std::tuple(r.red, r.blue, r.alpha), std::tuple(channel, channel, alpha)) << colour;
+    }
 
     const PixelRequest flagged =
         defaults(16, MODE_ACCUMULATION_BUFFER | MODE_STENCIL_BUFFER | MODE_MULTISAMPLE);

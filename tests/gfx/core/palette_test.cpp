@@ -81,17 +81,18 @@ TEST(Palette, ShallowScreensShowOnlyTheirValuesThroughTheModesColourMaps) {
     {
         TestScreen screen({.depth = 1, .mode_num = 2, .palette = &p16.desc});
         EXPECT_EQ(screen->device_palette[1], distinct(15));
+        EXPECT_EQ(screen->device_palette[0], distinct(0));
     }
     { // Mode 1 has one colour set per reset index; -4 and anything below share the last.
         TestScreen screen({.depth = 2, .mode_num = 1, .palette = &p16.desc});
         const std::array<int, 5> indexes{-1, -2, -3, -4, -2147483647 - 1};
-        const std::array<std::array<int, 3>, 5> sets{
-            {{11, 13, 15}, {10, 12, 14}, {3, 5, 7}, {2, 4, 6}, {2, 4, 6}}};
+        const std::array<std::array<int, 4>, 5> sets{
+            {{0, 11, 13, 15}, {0, 10, 12, 14}, {0, 3, 5, 7}, {0, 2, 4, 6}, {0, 2, 4, 6}}};
         for (std::size_t k = 0; k < sets.size(); ++k) {
             palette_set(indexes[k], 0, 0, 0);
-            for (int v = 1; v <= 3; ++v) {
-                EXPECT_EQ(screen->device_palette[v], distinct(sets[k][v - 1])) << indexes[k];
-                EXPECT_EQ(screen->colour_map[v], sets[k][v - 1]);
+            for (int v = 0; v <= 3; ++v) {
+                EXPECT_EQ(screen->device_palette[v], distinct(sets[k][v])) << indexes[k];
+                EXPECT_EQ(screen->colour_map[v], sets[k][v]);
             }
             EXPECT_EQ(screen->device_palette[4], 0u);
         }
