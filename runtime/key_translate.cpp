@@ -57,8 +57,7 @@ std::int32_t translate_key(std::int32_t character, std::int32_t scan_code,
 
 std::int32_t scan_code_of(std::uint32_t virtual_key) {
     if (virtual_key == 0 || virtual_key == vk::escape) return 1;
-    // The first row is Esc, answered above.
-    for (const VirtualKeyRow& row : virtual_key_table().subspan(1))
+    for (const VirtualKeyRow& row : virtual_key_table())
         if (row.secondary == virtual_key || row.primary == virtual_key) return row.scan_code;
     return 0;
 }

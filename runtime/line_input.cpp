@@ -204,10 +204,9 @@ class LineEditor {
         move_by(-static_cast<long long>(line_.size() - pos_));
     }
 
-    // Deletes count characters at the insertion point; the rest of the line moves up and the
-    // cells it leaves are blanked.
+    // Deletes count characters at the insertion point (there are as many); the rest of the line
+    // moves up and the cells it leaves are blanked.
     void erase(std::size_t count) {
-        count = std::min(count, line_.size() - pos_);
         line_.erase(pos_, count);
         print_from(pos_, count);
         move_by(-static_cast<long long>(line_.size() - pos_ + count));

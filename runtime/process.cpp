@@ -29,8 +29,6 @@ struct StartupAtLoad {
 void startup() {
     RuntimeContext& c = context();
     if (c.startups++ > 0) return;
-    c.argc = 0;
-    c.argv = nullptr;
     std::fesetround(FE_TONEAREST);
     std::setlocale(LC_CTYPE, "");
 }

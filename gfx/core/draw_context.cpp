@@ -84,8 +84,14 @@ DrawContext& context_get() {
     context.line_table.assign(static_cast<std::size_t>(std::max(screen->height, 0)), nullptr);
     context.fg_colour = default_fg_colour(*screen);
     context.bg_colour = default_bg_colour(*screen);
-    context.flags = CONTEXT_REBUILD;
-    context_set_target(context, *screen);
+    // Pointed at the new screen: the whole screen as view, its pixel size and pitch, the work
+    // page's lines and the primitives for its pixel size.
+    context.view_w = screen->width;
+    context.view_h = screen->height;
+    context.bytes_per_pixel = screen->bytes_per_pixel;
+    context.pitch = screen->pitch;
+    context_point_at_work_page(context, *screen);
+    select_depth_primitives(screen->bytes_per_pixel);
     context_pick_primitives(context, 0xFF000000u);
     return context;
 }
@@ -98,24 +104,12 @@ std::uint32_t default_bg_colour(const ScreenState& screen) {
     return screen.colour_mask & 0xFF000000u;
 }
 
-void context_set_target(DrawContext& context, ScreenState& screen) {
-    if (!(context.flags & CONTEXT_REBUILD)) return;
-    context.view_x = 0;
-    context.view_y = 0;
-    context.view_w = screen.width;
-    context.view_h = screen.height;
-    context.bytes_per_pixel = screen.bytes_per_pixel;
-    context.pitch = screen.pitch;
-    context_point_at_work_page(context, screen);
-    select_depth_primitives(screen.bytes_per_pixel);
-    context.flags &= ~CONTEXT_REBUILD;
-}
 
 void context_point_at_work_page(DrawContext& context, const ScreenState& screen) {
     if (context.work_page < 0 || context.work_page >= static_cast<int>(screen.pages.size()))
         context.work_page = 0;
     const auto height = static_cast<std::size_t>(std::max(screen.height, 0));
-    if (context.line_table.size() < height) context.line_table.resize(height);
+    context.line_table.resize(std::max(context.line_table.size(), height));
     if (screen.pages.empty()) return;
     std::uint8_t* line = screen.pages[static_cast<std::size_t>(context.work_page)].pixels;
     for (std::size_t y = 0; y < height; ++y, line += screen.pitch)
@@ -157,7 +151,6 @@ void context_clear_pages(const DrawContext& context, const ScreenState& screen) 
 void view_reset(DrawContext& context) {
     ScreenState* screen = current_screen();
     if (!screen) return;
-    context_set_target(context, *screen);
     context.view_x = 0;
     context.view_y = 0;
     context.view_w = screen->width;

@@ -2,9 +2,9 @@
 // screen (work page, line table, view, colours, pixel primitives), the selection of primitives
 // for a pixel size, and the per-page text grids.
 //
-// Only the program's thread draws. Every drawing operation takes the context with context_get,
-// points it at the screen with context_set_target and chooses its primitives with
-// context_pick_primitives before it draws, under screen_lock.
+// Only the program's thread draws. Every drawing operation takes the context with context_get
+// (which points it at the open screen) and chooses its primitives with context_pick_primitives
+// before it draws, under screen_lock.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +26,6 @@ using GetPixelFn = std::uint32_t (*)(const DrawContext& context, int x, int y);
 using FillSpanFn = void (*)(void* line, std::uint32_t colour, int count);
 
 // DrawContext flags.
-inline constexpr std::uint32_t CONTEXT_REBUILD = 0x1;   // rebuild from the screen before use
 inline constexpr std::uint32_t CONTEXT_VIEW_SET = 0x10; // a graphics view has been set
 
 struct DrawContext {
@@ -59,11 +58,6 @@ DrawContext& context_get();
 // 0xFF000000 at depth 32).
 std::uint32_t default_fg_colour(const ScreenState& screen);
 std::uint32_t default_bg_colour(const ScreenState& screen);
-
-// When the context is marked for rebuilding: the view becomes the whole screen, the pixel size
-// and pitch are taken from it, the line table points at the work page, select_depth_primitives
-// runs for the screen's pixel size, and the mark is cleared. Otherwise nothing.
-void context_set_target(DrawContext& context, ScreenState& screen);
 
 // Points the line table at the lines of the context's work page (a work page the screen does not
 // have becomes 0), growing the table when the screen is taller than its capacity.

@@ -1,6 +1,7 @@
 #include "runtime/sleep.h"
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <sched.h>
 
@@ -11,7 +12,10 @@ void platform_wait(int milliseconds) {
         ::sched_yield();
         return;
     }
-    timespec left{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+    const std::chrono::milliseconds wait(milliseconds);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+    timespec left{static_cast<std::time_t>(seconds.count()),
+                  static_cast<long>(std::chrono::nanoseconds(wait - seconds).count())};
     // A signal cuts nanosleep short; the rest is still owed.
     while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
     }

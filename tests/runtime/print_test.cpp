@@ -133,6 +133,12 @@ TEST_F(Print, TheColumnFollowsWhatIsWritten) {
     }
 }
 
+TEST_F(Print, TheCursorColumnComesFromTheConsole) {
+    EXPECT_EQ(rt::cursor_column(), 1) << "no console";
+    rt::console_hooks().cursor_column = [] { return 7; };
+    EXPECT_EQ(rt::cursor_column(), 7);
+}
+
 TEST_F(Print, OnlyTheStandardChannelExists) {
     attach(50, 10);
     EXPECT_EQ(rt::print_string(1, "x", rt::PRINT_END_LINE), 1);

@@ -97,6 +97,9 @@ TEST_F(Sleep, WithoutConsoleInputTheWholeCountIsOneWait) {
     rt::sleep(28333);
     EXPECT_EQ(waits, std::vector<int>{28333});
     EXPECT_EQ(checks, 0);
+    waits.clear();
+    rt::sleep(-5);
+    EXPECT_TRUE(waits.empty()) << "a negative count is no wait here either";
 }
 
 // With no console no key can come: the endless wait still wakes now and then, but rarely.

@@ -215,7 +215,9 @@ TEST_F(LineInput, PromptsAndDestinations) {
     // Assignments that have no room or make no sense store nothing.
     field.fill('#');
     EXPECT_EQ(rt::string_assign({nullptr, field.data(), 0}, "abc", rt::FILL_ZERO), 0);
+    rt::set_last_error(0);
     EXPECT_EQ(rt::string_assign({nullptr, field.data(), -1}, "abc", rt::FILL_ZERO), 1);
+    EXPECT_EQ(rt::last_error(), 1);
     EXPECT_EQ(rt::string_assign({nullptr, field.data(), 4}, "abc", 7), 1);
     EXPECT_EQ(std::string(field.data(), 8), "########");
 }
@@ -271,6 +273,18 @@ TEST_F(LineInput, RawLines) {
     // Character 255 is a character like any other; extended codes are skipped.
     rt::move_cursor(9, 1, 0);
     EXPECT_EQ(read(Keys{255, 0x4BFF, 'z', enter}, 10), std::string("\xFFz\r\0########", 12));
+
+    // Without any one of the console operations it needs, the runtime's editor has no line.
+    const rt::ConsoleHooks all = rt::console_hooks();
+    for (int missing = 0; missing < 4; ++missing) {
+        rt::ConsoleHooks& hooks = rt::console_hooks();
+        if (missing == 0) hooks.key_waiting = nullptr;
+        if (missing == 1) hooks.read_key_string = nullptr;
+        if (missing == 2) hooks.print_text = nullptr;
+        if (missing == 3) hooks.cursor_position = nullptr;
+        EXPECT_EQ(rt::line_edit(true), std::nullopt) << missing;
+        rt::console_hooks() = all;
+    }
 
     screen_exit_handler();
     EXPECT_EQ(read_line_raw(buffer.data(), 12), nullptr);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -34,11 +35,16 @@ struct Decoded {
     Bytes bytes;
 };
 
-// Decodes into a heap buffer of exactly capacity bytes, so that ASan sees any overrun.
+// Decodes from a heap copy of exactly length bytes into a heap buffer of exactly capacity bytes,
+// so that ASan sees any read or write past either. The buffer starts out as a pattern the area
+// does not have, so that bytes claimed but not written show.
 Decoded unpack(const std::uint8_t* source, std::size_t length, std::size_t capacity) {
+    auto copy = std::make_unique<std::uint8_t[]>(length);
+    if (length) std::memcpy(copy.get(), source, length);
     auto buffer = std::make_unique<std::uint8_t[]>(capacity);
+    if (capacity) std::memset(buffer.get(), 0xA5, capacity);
     std::size_t written = capacity;
-    const int result = lzw_unpack(source, length, buffer.get(), &written);
+    const int result = lzw_unpack(copy.get(), length, buffer.get(), &written);
     EXPECT_LE(written, capacity);
     return {result, written, Bytes(buffer.get(), buffer.get() + std::min(written, capacity))};
 }
@@ -205,11 +211,14 @@ TEST(LzwUnpack, DamagedBlocksStopWithinBounds) {
     };
 
     // Every truncation, including a cut inside a three-byte pair, runs out of source; what was
-    // written is the start of the area.
+    // written is the start of the area, and grows with the source.
+    std::size_t before = 0;
     for (std::size_t length = 0; length < block.size(); length += 1 + length / 512) {
         const Decoded d = unpack(block.data(), length, builtin_area_size);
         ASSERT_EQ(d.result, -1) << "length " << length;
         ASSERT_TRUE(is_prefix(d.bytes)) << "length " << length;
+        ASSERT_GE(d.written, length < 3 ? 0u : std::max<std::size_t>(before, 1)) << length;
+        before = d.written;
     }
     // Too small a destination.
     const Decoded small = unpack(block, builtin_area_size - 1);

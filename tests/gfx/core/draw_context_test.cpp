@@ -128,6 +128,7 @@ TEST(DrawContext, TextGridsAreBlankOnTheWorkPageZeroElsewhereAndFillsAreClipped)
     text_cells_fill(1, 1, 3, 2, 0, 'x', 1, 2); // columns 1 and 2 of row 1
     text_cells_fill(3, -5, 99, 99, 2, 'z', 1, 2);
     text_cells_fill(0, 0, 4, 2, 7, 'q', 1, 2); // no such page
+    text_cells_fill(0, 0, 4, 2, 3, 'q', 1, 2); // the first page past the last
     const auto& page0 = screen->text_cells[0];
     EXPECT_EQ(page0[4].character, 0u);
     EXPECT_EQ(page0[6].character, std::uint32_t{'x'});
@@ -136,6 +137,12 @@ TEST(DrawContext, TextGridsAreBlankOnTheWorkPageZeroElsewhereAndFillsAreClipped)
     EXPECT_EQ(screen->text_cells[2][7].character, std::uint32_t{'z'});
 
     text_cells_reset(context, false);
+    EXPECT_TRUE(screen->text_cells.empty());
+
+    // Without a screen there are no grids to make.
+    set_current_screen(nullptr);
+    text_cells_reset(context, true);
+    set_current_screen(&screen.screen());
     EXPECT_TRUE(screen->text_cells.empty());
 
     // A grid without rows, or without columns, has no cells on any page.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdint>
 
 #include "gfx/core/draw_context.h"
@@ -69,6 +71,24 @@ TEST(Framebuffer, UnlockMarksItsLineRangeOnTheVisiblePageOnly) {
     context_get().work_page = 1; // drawing elsewhere: nothing to present
     screen_unlock(-1, -1);
     EXPECT_EQ(screen.dirty_lines(), 0);
+}
+
+// Marks are clipped to the framebuffer's lines, also where a line is shown twice and the flags
+// have room for more.
+TEST(Framebuffer, MarksStayOnTheFramebuffersLines) {
+    TestScreen screen({.height = 16, .scanline_size = 2});
+    ASSERT_GT(screen->dirty.size(), 16u);
+    for (const auto& [first, last] : {std::pair{0, 1000}, std::pair{-5, 15}, std::pair{10, 16}}) {
+        std::fill(screen->dirty.begin(), screen->dirty.end(), 0);
+        mark_dirty(screen.screen(), first, last);
+        EXPECT_EQ(std::count(screen->dirty.begin(), screen->dirty.end(), 1),
+                  std::min(last, 15) - std::max(first, 0) + 1)
+            << first << ".." << last;
+        EXPECT_EQ(std::count(screen->dirty.begin() + 16, screen->dirty.end(), 1), 0);
+    }
+    std::fill(screen->dirty.begin(), screen->dirty.end(), 0);
+    mark_all_dirty(screen.screen());
+    EXPECT_EQ(std::count(screen->dirty.begin(), screen->dirty.end(), 1), 16);
 }
 
 } // namespace

@@ -56,6 +56,13 @@ TEST(OpenGLPixelRequest, DefaultsFollowTheDepthAndTheFlagsAndKeepGivenSizes) {
     EXPECT_EQ(given.accum, 16);
     EXPECT_EQ(given.accum_alpha, 0);
     EXPECT_EQ(given.samples, 8);
+
+    // Alpha counts in both totals.
+    const PixelRequest with_alpha =
+        defaults(32, 0, {.red = 5, .green = 5, .blue = 5, .alpha = 1, .accum_red = 10,
+                         .accum_green = 10, .accum_blue = 10, .accum_alpha = 2});
+    EXPECT_EQ(with_alpha.colour, 16);
+    EXPECT_EQ(with_alpha.accum, 32);
 }
 
 TEST(OpenGLPixelFormatAttributes, FixedPairsFirstOptionalOnesOnlyWhenAsked) {

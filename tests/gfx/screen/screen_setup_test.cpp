@@ -352,6 +352,12 @@ TEST_F(ScreenSetup, NumberedModesReachTheDriverAndAnOpenStartsTheTextColumn) {
     rt::standard_output().column = 7;
     ASSERT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 0);
     EXPECT_EQ(rt::standard_output().column, 0);
+    const auto& dirty = current_screen()->dirty;
+    EXPECT_EQ(std::count(dirty.begin(), dirty.end(), 1), 16) << "the cleared page waits whole";
+
+    // One page asked for is one page, whatever the mode has.
+    ASSERT_EQ(screen_open_mode(7, 0, 1, 0, 0), 0);
+    EXPECT_EQ(current_screen()->page_count, 1);
     rt::standard_output().column = 7;
     EXPECT_EQ(screen_open_sized(32, 16, 3, 1, 0, 0), 1) << "no such depth";
     EXPECT_EQ(rt::standard_output().column, 7) << "a failed open leaves the text column";
