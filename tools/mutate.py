@@ -358,6 +358,10 @@ def main() -> int:
                          "out) and unbuilt mutants of files unchanged since are taken over, its "
                          "survivors listed as equivalent since count as equivalent, the rest run "
                          "again (for a re-run after tests were added)")
+    ap.add_argument("--join", action="store_true",
+                    help="with --again: take over every result of the report, survivors and "
+                         "timeouts too, for files unchanged since; joins the reports of the parts "
+                         "of one sample into one row without running them again")
     ap.add_argument("--record", action="store_true",
                     help="write each folder's row into the score table of tests/README.md")
     ap.add_argument("--part", default="",
@@ -435,6 +439,8 @@ def main() -> int:
         before = earlier.get((m.path, m.line, m.mutated))
         if not before or before.get("file") != file_hash(ROOT / m.path):
             return ""
+        if args.join:
+            return before["result"]
         if before["result"] in ("caught", "not built", "same code"):
             return before["result"]
         if before["result"] in ("survived", "equivalent") and m.key() in equivalents:
