@@ -110,13 +110,12 @@ TEST(GdiDriver, TrueColourPixelsKeepTheirColour) {
 
 // What is painted over the window from outside comes back from the framebuffer at the next paint,
 // though no line was marked.
+std::uint32_t colour(int x) { return 0x102030u + static_cast<std::uint32_t>(x) * 0x030201u; }
+
 TEST(GdiDriver, APaintRestoresWhatWasPaintedOver) {
     GdiScreen gdi({.width = 33, .height = 4, .depth = 32});
     ASSERT_EQ(gdi.init_result(), 0);
-    const auto colour = [](int x) { return 0x102030u + static_cast<std::uint32_t>(x) * 0x030201u; };
-    gdi.fill_line<std::uint32_t>(1, [](int x) {
-        return 0xFF000000u | (0x102030u + static_cast<std::uint32_t>(x) * 0x030201u);
-    });
+    gdi.fill_line<std::uint32_t>(1, [](int x) { return 0xFF000000u | colour(x); });
     gdi.settle();
     const HDC dc = ::GetDC(gdi.window());
     const RECT all{0, 0, 33, 4};
