@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -14,6 +16,7 @@
 #include "gfx/win32/ddraw_state.h"
 #include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"
+#include "gfx/win32/method_fault.h"
 #include "gfx/win32/scripted_surface.h"
 
 namespace {
@@ -157,14 +160,16 @@ void expect_inactive_pass_rules(DDrawScreen& dd, int line) {
 TEST(DDrawDriver, WindowStylesFollowTheFlags) {
     struct Case {
         ModeFlags flags;
-        DWORD style; // of WS_CAPTION, WS_POPUP and WS_MAXIMIZEBOX
+        DWORD style; // of the styles in `shown`
     };
-    for (const Case& c : {Case{0, WS_CAPTION | WS_MAXIMIZEBOX}, Case{MODE_NO_SWITCH, WS_CAPTION},
+    constexpr DWORD shown = WS_CAPTION | WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    constexpr DWORD framed = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    for (const Case& c : {Case{0, framed | WS_MAXIMIZEBOX}, Case{MODE_NO_SWITCH, framed},
                           Case{MODE_NO_FRAME, WS_POPUP}}) {
         DDrawScreen dd({.width = 64, .height = 16}, c.flags);
         ASSERT_EQ(dd.init_result(), 0);
         const auto style = static_cast<DWORD>(::GetWindowLongA(dd.window(), GWL_STYLE));
-        EXPECT_EQ(style & (WS_CAPTION | WS_POPUP | WS_MAXIMIZEBOX), c.style) << c.flags;
+        EXPECT_EQ(style & shown, c.style) << c.flags;
     }
 }
 
@@ -383,6 +388,167 @@ TEST(DDrawDriver, RefusedAndFailedStartsLeaveNothingBehind) {
     EXPECT_FALSE(ddraw_status().running);
     EXPECT_EQ(desktop(), before);
     EXPECT_EQ(::GetModuleHandleA("dinput.dll"), nullptr) << "the libraries are released";
+}
+
+// Samples of every COM class the driver uses, to plant faults through, and the two libraries kept
+// loaded across the driver's own loads and frees.
+class DDrawFaults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ddraw_module_ = ::LoadLibraryA("ddraw.dll");
+        dinput_module_ = ::LoadLibraryA("dinput.dll");
+        ASSERT_TRUE(ddraw_module_ && dinput_module_);
+        const auto create = ddraw::proc_address<ddraw::DirectDrawCreateFn>(ddraw_module_, "DirectDrawCreate");
+        ASSERT_TRUE(SUCCEEDED(create(nullptr, &first_, nullptr)));
+        direct_draw_ = ddraw::create_direct_draw(create, nullptr);
+        ASSERT_NE(direct_draw_, nullptr);
+        ASSERT_TRUE(SUCCEEDED(direct_draw_->SetCooperativeLevel(nullptr, DDSCL_NORMAL)));
+        DDSURFACEDESC desc{};
+        desc.dwSize = sizeof desc;
+        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        desc.dwWidth = desc.dwHeight = 8;
+        ASSERT_TRUE(SUCCEEDED(direct_draw_->CreateSurface(&desc, &surface_, nullptr)));
+        ASSERT_TRUE(SUCCEEDED(direct_draw_->CreateClipper(0, &clipper_, nullptr)));
+        const auto create_input =
+            ddraw::proc_address<ddraw::DirectInputCreateFn>(dinput_module_, "DirectInputCreateA");
+        ASSERT_TRUE(SUCCEEDED(create_input(::GetModuleHandleA(nullptr), ddraw::direct_input_version,
+                                           &input_, nullptr)));
+        ASSERT_TRUE(SUCCEEDED(input_->CreateDevice(GUID_SysKeyboard, &keyboard_, nullptr)));
+    }
+    void TearDown() override {
+        ddraw::release(keyboard_);
+        ddraw::release(input_);
+        ddraw::release(clipper_);
+        ddraw::release(surface_);
+        ddraw::release(direct_draw_);
+        ddraw::release(first_);
+        if (dinput_module_) ::FreeLibrary(dinput_module_);
+        if (ddraw_module_) ::FreeLibrary(ddraw_module_);
+    }
+
+    using Plant = std::function<std::unique_ptr<PlantedFault>()>;
+    // A plant of a fault that makes the method's calls fail from call number first on.
+    template <auto Method, typename Interface> static Plant failing(Interface* sample, int first = 0) {
+        return [=] { return std::make_unique<MethodFault<Method>>(sample, DDERR_GENERIC, first); };
+    }
+
+    HMODULE ddraw_module_ = nullptr, dinput_module_ = nullptr;
+    IDirectDraw* first_ = nullptr;
+    IDirectDraw2* direct_draw_ = nullptr;
+    IDirectDrawSurface* surface_ = nullptr;
+    IDirectDrawClipper* clipper_ = nullptr;
+    IDirectInputA* input_ = nullptr;
+    IDirectInputDeviceA* keyboard_ = nullptr;
+};
+
+TEST_F(DDrawFaults, AnyStepTheSystemRefusesFailsTheStartAndLeavesNothingBehind) {
+    // The COM method, not the headers' template of the same name.
+    constexpr auto query_interface =
+        static_cast<HRESULT (STDMETHODCALLTYPE IUnknown::*)(REFIID, void**)>(&IUnknown::QueryInterface);
+    struct Case {
+        const char* name;
+        Plant plant;
+        bool fullscreen;
+    };
+    const Case cases[] = {
+        {"second interface", failing<query_interface>(first_), false},
+        {"cooperative level", failing<&IDirectDraw2::SetCooperativeLevel>(direct_draw_), false},
+        {"clipper", failing<&IDirectDraw2::CreateClipper>(direct_draw_), false},
+        {"clipper's window", failing<&IDirectDrawClipper::SetHWnd>(clipper_), false},
+        {"primary surface", failing<&IDirectDraw2::CreateSurface>(direct_draw_), false},
+        {"primary's size", failing<&IDirectDrawSurface::GetSurfaceDesc>(surface_), false},
+        {"primary's clipper", failing<&IDirectDrawSurface::SetClipper>(surface_), false},
+        {"offscreen surface", failing<&IDirectDraw2::CreateSurface>(direct_draw_, 1), false},
+        {"pixel format", failing<&IDirectDrawSurface::GetPixelFormat>(surface_), false},
+        {"keyboard", failing<&IDirectInputA::CreateDevice>(input_), false},
+        {"keyboard layout", failing<&IDirectInputDeviceA::SetDataFormat>(keyboard_), false},
+        {"keyboard acquisition", failing<&IDirectInputDeviceA::Acquire>(keyboard_), false},
+        {"exclusive level", failing<&IDirectDraw2::SetCooperativeLevel>(direct_draw_), true},
+        {"display mode", failing<&IDirectDraw2::SetDisplayMode>(direct_draw_), true},
+        {"display palette", failing<&IDirectDraw2::CreatePalette>(direct_draw_), true},
+    };
+    const bool full_screen_possible = desktop() == std::pair{xga, 32};
+    const auto before = desktop();
+    for (const Case& c : cases) {
+        if (c.fullscreen && !full_screen_possible) continue;
+        SCOPED_TRACE(c.name);
+        test::TestScreen screen({.width = c.fullscreen ? 1024 : 64, .height = c.fullscreen ? 768 : 16});
+        screen->driver = &ddraw_driver;
+        {
+            const std::unique_ptr<PlantedFault> fault = c.plant();
+            EXPECT_EQ(ddraw_driver.init("zered fault", screen->width, screen->height, 8, 0,
+                                        c.fullscreen ? MODE_FULLSCREEN : 0),
+                      -1) << fault->calls() << " calls";
+            EXPECT_GT(fault->calls(), 0) << "the step was not reached";
+            ddraw_driver.exit();
+        }
+        EXPECT_EQ(::FindWindowA("zeredclass_zered fault", nullptr), nullptr);
+        EXPECT_FALSE(class_registered("zeredclass_zered fault"));
+        EXPECT_FALSE(ddraw_status().running);
+        EXPECT_EQ(desktop(), before);
+    }
+    // Nothing of the failed starts is in the way of the next one.
+    DDrawScreen dd({.width = 64, .height = 16});
+    ASSERT_EQ(dd.init_result(), 0);
+    dd.fill_line(2, stripes);
+    dd.settle();
+    expect_palette_row(dd, 2, stripes);
+}
+
+TEST_F(DDrawFaults, PassesThatCannotReachTheSurfaceOrKeyboardLoseNothing) {
+    DDrawScreen dd({.width = 64, .height = 16});
+    ASSERT_EQ(dd.init_result(), 0);
+    ASSERT_TRUE(becomes_active());
+    {
+        // A surface that cannot be locked: the line stays marked for a later pass.
+        MethodFault<&IDirectDrawSurface::Lock> refused(surface_, DDERR_GENERIC);
+        dd.fill_line(3, stripes);
+        EXPECT_TRUE(eventually([&] { return refused.calls() >= 2; }));
+        screen_lock();
+        EXPECT_EQ(dd.screen().dirty[3], 1);
+        screen_unlock(1, 0);
+        EXPECT_EQ(dd.read_row(3), std::vector<std::uint32_t>(64, 0));
+    }
+    EXPECT_TRUE(eventually([&] { return dd.screen().dirty[3] == 0; }));
+    dd.settle();
+    expect_palette_row(dd, 3, stripes);
+    EXPECT_EQ(dd.screen().dirty[3], 0);
+
+    // A keyboard that cannot be read leaves the key states as they were (A is up, but held here);
+    // a lost or unacquired one is acquired again.
+    struct Case {
+        HRESULT answer;
+        bool acquired;
+    };
+    for (const Case& c : {Case{DIERR_INPUTLOST, true}, Case{DIERR_NOTACQUIRED, true},
+                          Case{DIERR_GENERIC, false}}) {
+        SCOPED_TRACE(c.answer);
+        MethodFault<&IDirectInputDeviceA::GetDeviceState> unread(keyboard_, c.answer);
+        MethodFault<&IDirectInputDeviceA::Acquire> acquire(keyboard_, S_OK, 1 << 30);
+        screen_lock();
+        dd.screen().key_state[0x1E] = 1;
+        screen_unlock(1, 0);
+        EXPECT_TRUE(eventually([&] { return unread.calls() >= 2; }));
+        EXPECT_EQ(dd.screen().key_state[0x1E], 1);
+        EXPECT_EQ(acquire.calls() > 0, c.acquired);
+    }
+    EXPECT_TRUE(eventually([&] { return dd.screen().key_state[0x1E] == 0; }));
+
+    // A retrace wait that fails still ends the hand-shake.
+    MethodFault<&IDirectDraw2::WaitForVerticalBlank> no_retrace(direct_draw_, DDERR_GENERIC);
+    ddraw_driver.wait_vsync();
+    EXPECT_EQ(no_retrace.calls(), 1);
+    EXPECT_EQ(::WaitForSingleObject(ddraw::state().vsync_event, 0), WAIT_OBJECT_0);
+}
+
+TEST_F(DDrawFaults, AModeListTheSystemRefusesIsEmpty) {
+    MethodFault<&IDirectDraw2::EnumDisplayModes> refused(direct_draw_, DDERR_GENERIC);
+    int count = -1;
+    EXPECT_EQ(ddraw_driver.fetch_modes(32, &count), nullptr);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(ddraw_driver.fetch_modes(32, nullptr), nullptr);
+    EXPECT_EQ(refused.calls(), 2);
 }
 
 // The screen set-up's choice among the real drivers.
