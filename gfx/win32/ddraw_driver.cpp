@@ -179,7 +179,8 @@ int ddraw_init(const char* title, int width, int height, int depth, int refresh_
     ws.window_teardown_hook = ddraw_teardown_window;
     ws.repaint_hook = ddraw_repaint;
     ws.driver_thread_proc = ddraw_thread;
-    const POINT centred = window_centred_position(nullptr, width, height);
+    const SIZE outer = windowed_outer_size(flags, width, height);
+    const POINT centred = window_centred_position(nullptr, outer.cx, outer.cy);
     dd.window_x = centred.x;
     dd.window_y = centred.y;
     return window_init(title, width, height, std::max(depth, 8), refresh_rate, flags);

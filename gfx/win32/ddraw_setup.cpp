@@ -48,7 +48,19 @@ BOOL WINAPI match_device(GUID* guid, LPSTR, LPSTR, LPVOID context, HMONITOR moni
     return TRUE;
 }
 
+DWORD windowed_style(ModeFlags flags) {
+    if (flags & MODE_NO_FRAME) return WS_POPUP | WS_VISIBLE;
+    return WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+           ((flags & MODE_NO_SWITCH) ? 0 : WS_MAXIMIZEBOX);
+}
+
 } // namespace
+
+SIZE windowed_outer_size(ModeFlags flags, int width, int height) {
+    RECT outer{0, 0, width, height};
+    ::AdjustWindowRect(&outer, windowed_style(flags), FALSE);
+    return {outer.right - outer.left, outer.bottom - outer.top};
+}
 
 IDirectDraw2* create_direct_draw(DirectDrawCreateFn create, GUID* device) {
     IDirectDraw* first = nullptr;
@@ -63,16 +75,8 @@ IDirectDraw2* create_direct_draw(DirectDrawCreateFn create, GUID* device) {
 namespace {
 
 int set_up_windowed(const WindowState& ws) {
-    DWORD style;
-    if (ws.flags & MODE_NO_FRAME)
-        style = WS_POPUP | WS_VISIBLE;
-    else
-        style = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                ((ws.flags & MODE_NO_SWITCH) ? 0 : WS_MAXIMIZEBOX);
-    RECT outer{0, 0, ws.width, ws.height};
-    ::AdjustWindowRect(&outer, style, FALSE);
-    if (open_window(style, 0, dd.window_x, dd.window_y, outer.right - outer.left,
-                    outer.bottom - outer.top) != 0)
+    const SIZE outer = windowed_outer_size(ws.flags, ws.width, ws.height);
+    if (open_window(windowed_style(ws.flags), 0, dd.window_x, dd.window_y, outer.cx, outer.cy) != 0)
         return -1;
     if (FAILED(dd.direct_draw->SetCooperativeLevel(ws.window, DDSCL_NORMAL))) return -1;
     if (FAILED(dd.direct_draw->CreateClipper(0, &dd.clipper, nullptr)) || !dd.clipper) return -1;

@@ -13,6 +13,7 @@
 #include <span>
 
 #include "gfx/core/ddraw_modes.h"
+#include "gfx/core/screen_state.h"
 
 namespace zered::ddraw {
 
@@ -65,6 +66,9 @@ bool fullscreen();
 // scanline_size), as far as the screen has them; empty without a screen.
 std::span<std::uint8_t> window_dirty_flags();
 void mark_all_dirty();
+
+// The outer size of the window around a client area of width by height for a windowed screen.
+SIZE windowed_outer_size(ModeFlags flags, int width, int height);
 
 // Makes the IDirectDraw2 object on the given device (nullptr: the default one).
 IDirectDraw2* create_direct_draw(DirectDrawCreateFn create, GUID* device);
