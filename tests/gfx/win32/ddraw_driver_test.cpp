@@ -560,6 +560,34 @@ TEST_F(DDrawFaults, PassesThatCannotReachTheSurfaceOrKeyboardLoseNothing) {
     EXPECT_EQ(::WaitForSingleObject(ddraw::state().vsync_event, 0), WAIT_OBJECT_0);
 }
 
+TEST_F(DDrawFaults, ARebuildThatFailsIsRetriedUntilItWorksOrTheScreenCloses) {
+    for (const bool closes : {false, true}) {
+        SCOPED_TRACE(closes ? "closed meanwhile" : "retried");
+        ScriptedSurface lost(1, {DDERR_WRONGMODE});
+        auto dd = std::make_unique<DDrawScreen>(test::TestScreenOptions{.width = 64, .height = 16});
+        ASSERT_EQ(dd->init_result(), 0);
+        // The display mode changed under the driver, and the first two set-ups after it find no
+        // primary surface (a working one makes two surfaces).
+        MethodFault<&IDirectDraw2::CreateSurface> refused(direct_draw_, DDERR_GENERIC, 0, 2);
+        screen_lock();
+        lost.wrap(ddraw_exchange_primary(&lost));
+        screen_unlock(1, 0);
+        dd->fill_line(3, stripes);
+        if (closes) {
+            ASSERT_TRUE(eventually([&] { return refused.calls() >= 1; }));
+            const ULONGLONG start = ::GetTickCount64();
+            dd.reset();
+            EXPECT_LT(::GetTickCount64() - start, 5000u);
+            EXPECT_LT(refused.calls(), 4) << "a set-up after the screen closed";
+            continue;
+        }
+        EXPECT_TRUE(eventually([&] { return refused.calls() >= 4 && ddraw_status().running; }));
+        EXPECT_TRUE(eventually([&] { return dd->screen().dirty[3] == 0; }));
+        dd->settle();
+        expect_palette_row(*dd, 3, stripes);
+    }
+}
+
 TEST_F(DDrawFaults, AModeListTheSystemRefusesIsEmpty) {
     MethodFault<&IDirectDraw2::EnumDisplayModes> refused(direct_draw_, DDERR_GENERIC);
     int count = -1;
