@@ -81,8 +81,8 @@ OWN_PROGRAM = {
 # higher than the whole program's. Suites named here must exist: `--self-test` checks.
 FILE_FILTERS = {
     # DirectDraw is the first driver the screen set-up tries.
-    "gfx/win32/ddraw_driver.cpp": "DDrawDriver.*:DriverChoice.*:ScreenChoice.*",
-    "gfx/win32/ddraw_setup.cpp": "DDrawDriver.*:DriverChoice.*:ScreenChoice.*",
+    "gfx/win32/ddraw_driver.cpp": "DDrawDriver.*:DDrawFaults.*:DriverChoice.*:ScreenChoice.*",
+    "gfx/win32/ddraw_setup.cpp": "DDrawDriver.*:DDrawFaults.*:DriverChoice.*:ScreenChoice.*",
     # The window layer's own tests run on GDI screens.
     "gfx/win32/gdi_driver.cpp":
         "GdiDriver.*:WindowMessages.*:WindowMouse.*:WindowFullScreen.*:KeyTable.*:DriverChoice.*",

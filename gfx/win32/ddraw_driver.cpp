@@ -204,7 +204,7 @@ void ddraw_wait_vsync() {
         return;
     }
     ::ResetEvent(dd.vsync_event);
-    window_lock();
+    window_lock(); // the pass reads the flag under the lock
     dd.vsync_pending = 1;
     window_unlock();
     object->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);

@@ -213,8 +213,12 @@ TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     EXPECT_EQ(status.display_depth, 8);
     EXPECT_EQ(desktop(), (std::pair{xga, 8}));
     RECT whole;
-    ASSERT_TRUE(::GetClientRect(dd.window(), &whole));
-    EXPECT_EQ(std::pair(whole.right, whole.bottom), std::pair(1024L, 768L)) << "the whole display";
+    ASSERT_TRUE(::GetWindowRect(dd.window(), &whole));
+    EXPECT_EQ(std::vector({whole.left, whole.top, whole.right, whole.bottom}),
+              std::vector<LONG>({0, 0, 1024, 768}))
+        << "the whole display";
+    const auto style = static_cast<DWORD>(::GetWindowLongA(dd.window(), GWL_STYLE));
+    EXPECT_EQ(style & (WS_CAPTION | WS_POPUP | WS_VISIBLE), DWORD{WS_POPUP | WS_VISIBLE});
     dd.fill_line(0, stripes);
     dd.settle();
     expect_palette_row(dd, 34, stripes, true);
