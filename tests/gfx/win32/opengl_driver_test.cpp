@@ -93,7 +93,7 @@ struct Calls {
     // Set-up.
     bool refuse_library = false;         // LoadLibraryA("opengl32.dll") fails
     std::string missing;                 // the library has no entry point of this name
-    bool refuse_probe_window = false;    // the throw-away window cannot be made
+    const char* refuse_window = nullptr; // no window of this title can be made
     bool refuse_window_dc = false;       // the screen's window gives no device context
     int refuse_context = 0;              // the wglCreateContext call of this number (from 1) fails
     int refuse_set_format = 0;           // likewise for SetPixelFormat
@@ -121,6 +121,8 @@ struct Calls {
     std::vector<int> choice_samples; // the WGL_SAMPLES_ARB value of each wglChoosePixelFormatARB list, -1 none
     std::vector<unsigned> enabled;   // glEnable
     std::vector<UINT> placements;    // SetWindowPos flags for the screen's window
+    std::vector<int> shows;          // ShowWindow commands for it
+    int restores = 0;                // ChangeDisplaySettingsA(nullptr, 0): the desktop's mode back
 
     // The real functions behind the replacements.
     decltype(&::GetProcAddress) get_proc = nullptr;
@@ -252,7 +254,7 @@ class SystemCalls : public Calls {
     static HWND WINAPI create_window(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style,
                                      int x, int y, int width, int height, HWND parent, HMENU menu,
                                      HINSTANCE instance, LPVOID parameter) {
-        if (calls->refuse_probe_window && title && std::strcmp(title, "OpenGL setup") == 0)
+        if (calls->refuse_window && title && std::strcmp(title, calls->refuse_window) == 0)
             return nullptr;
         return real<&::CreateWindowExA>(self().window_patch)(
             ex_style, class_name, title, style, x, y, width, height, parent, menu, instance, parameter);
@@ -286,6 +288,17 @@ class SystemCalls : public Calls {
     ImportPatch dc_patch{"GetDC", reinterpret_cast<void*>(get_dc)};
     ImportPatch classic_patch{"ChoosePixelFormat", reinterpret_cast<void*>(choose_classic)};
     ImportPatch set_patch{"SetPixelFormat", reinterpret_cast<void*>(set_format)};
+    static BOOL WINAPI show_window(HWND window, int command) {
+        if (window && window == zered::window_state().window) calls->shows.push_back(command);
+        return real<&::ShowWindow>(self().show_patch)(window, command);
+    }
+    static LONG WINAPI change_display(DEVMODEA* mode, DWORD flags) {
+        if (!mode && flags == 0) ++calls->restores;
+        return real<&::ChangeDisplaySettingsA>(self().display_patch)(mode, flags);
+    }
+
+    ImportPatch show_patch{"ShowWindow", reinterpret_cast<void*>(show_window)};
+    ImportPatch display_patch{"ChangeDisplaySettingsA", reinterpret_cast<void*>(change_display)};
     ImportPatch pos_patch{"SetWindowPos", reinterpret_cast<void*>(set_window_pos)};
 };
 
@@ -344,6 +357,18 @@ TEST(OpenGLDriver, MessagesAreHandledOnlyWhenThePollSlotRuns) {
     EXPECT_EQ(events[0].type, 1);
     EXPECT_EQ(events[0].field1, 0x1E);
     EXPECT_EQ(take_keys(), std::vector<std::int32_t>{'a'});
+
+    // The poll slot also reads the keys held, while the window is the active one.
+    ASSERT_EQ(window_state().active, 1);
+    for (const bool held : {true, false}) {
+        hold_a(held);
+        EXPECT_TRUE(eventually([&] {
+            opengl_driver.poll_events();
+            return gl.screen().key_state[0x1E] == (held ? 1 : 0);
+        })) << held;
+    }
+    take_events();
+    take_keys();
 
     // The close button: the close-window key, and the window stays.
     ::PostMessageA(gl.window(), WM_CLOSE, 0, 0);
@@ -479,12 +504,13 @@ TEST(OpenGLDriver, StartFailsAtAnyStepThatFailsAndLeavesNothingBehind) {
         {"wglCreateContext", [](Calls& c) { c.missing = "wglCreateContext"; }, 64, 48},
         {"wglMakeCurrent", [](Calls& c) { c.missing = "wglMakeCurrent"; }, 64, 48},
         {"wglDeleteContext", [](Calls& c) { c.missing = "wglDeleteContext"; }, 64, 48},
-        {"probe window", [](Calls& c) { c.refuse_probe_window = true; }, 64, 48},
+        {"probe window", [](Calls& c) { c.refuse_window = "OpenGL setup"; }, 64, 48},
         {"first GL function", [](Calls& c) { c.missing = "glEnable"; }, 64, 48},
         {"last GL function", [](Calls& c) { c.missing = "glTexImage2D"; }, 64, 48},
         {"GL_EXT_bgra", [](Calls& c) { c.gl_extensions = "GL_EXT_abgr GL_EXT_bgrx"; }, 64, 48},
         // The display has no 800 by 600 mode.
         {"display mode", [](Calls&) {}, 800, 600, MODE_OPENGL | MODE_FULLSCREEN},
+        {"window", [](Calls& c) { c.refuse_window = "zered gl"; }, 64, 48},
         {"device context", [](Calls& c) { c.refuse_window_dc = true; }, 64, 48},
         {"classic choice",
          [](Calls& c) {
@@ -638,7 +664,7 @@ TEST(OpenGLDriver, WindowStyleAndPlaceFollowTheFlags) {
         {MODE_OPENGL | MODE_NO_SWITCH, 320, 200, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
          windowed},
         {MODE_OPENGL | MODE_NO_FRAME, 320, 200, WS_POPUP, windowed},
-        {MODE_OPENGL | MODE_FULLSCREEN | MODE_NO_SWITCH, 1024, 768, WS_POPUP, SWP_FRAMECHANGED},
+        {MODE_OPENGL | MODE_FULLSCREEN, 1024, 768, WS_POPUP, SWP_FRAMECHANGED},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.flags);
@@ -662,8 +688,22 @@ TEST(OpenGLDriver, WindowStyleAndPlaceFollowTheFlags) {
             if (!(c.flags & MODE_FULLSCREEN)) {
                 expect_centred(gl.window());
             }
+            EXPECT_EQ(seen.shows, std::vector<int>{SW_SHOW});
+            // The switch hides the window while the display mode goes back, then places it
+            // again as a window.
+            if (c.flags & MODE_FULLSCREEN) {
+                EXPECT_EQ(seen.restores, 0);
+                press_alt_enter(gl.window());
+                opengl_driver.poll_events();
+                EXPECT_EQ(seen.shows, (std::vector<int>{SW_SHOW, SW_HIDE, SW_SHOW}));
+                EXPECT_EQ(seen.placements.back(), windowed);
+                EXPECT_EQ(seen.restores, 1);
+                expect_window_matches_flags(c.width, c.height, own, 16);
+            }
         }
         expect_nothing_left(seen, own);
+        // Only a mode the driver set is put back, and only once.
+        EXPECT_EQ(seen.restores, c.flags & MODE_FULLSCREEN ? 1 : 0);
     }
 }
 
