@@ -1,6 +1,7 @@
 // The OpenGL driver under Wine with Mesa's software renderer: the window and its context, a frame
 // drawn with GL calls shown by the flip slot, messages handled only when the poll slot runs, the
-// pixel format asked for, and screens without MODE_OPENGL refused.
+// pixel format asked for and how it is chosen, the window's style and place, the mode list, screens
+// without MODE_OPENGL refused, and a start that fails at any step leaving nothing behind.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
