@@ -1,8 +1,13 @@
 // The OpenGL driver under Wine with Mesa's software renderer: the window and its context, a frame
 // drawn with GL calls shown by the flip slot, messages handled only when the poll slot runs, the
-// pixel format asked for, and screens without MODE_OPENGL refused.
+// pixel format asked for and how it is chosen, the window's style and place, the mode list, screens
+// without MODE_OPENGL refused, and a start that fails at any step leaving nothing behind.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "gfx/screen/screen_setup.h"
 #include "gfx/win32/driver_screen.h"
@@ -34,6 +39,268 @@ struct Gl {
                 reinterpret_cast<decltype(finish)>(find("glFinish")),
                 reinterpret_cast<decltype(get_integer)>(find("glGetIntegerv"))};
     }
+};
+
+// --- The system's calls as the driver makes them ---------------------------------------------
+//
+// The driver reaches the system through the program's import entries and looks up every OpenGL
+// entry point with GetProcAddress. Pointing an import entry elsewhere lets a test watch those
+// calls and make any one of them fail, without the driver knowing.
+
+// Points every import entry of the program for function at replacement while it lives.
+class ImportPatch {
+  public:
+    ImportPatch(const char* function, void* replacement) {
+        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports =
+            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             dll->Name != 0; ++dll) {
+            const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+            for (; dll->OriginalFirstThunk != 0 && names->u1.AddressOfData != 0; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+                const auto* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (std::strcmp(reinterpret_cast<const char*>(name->Name), function) != 0) continue;
+                original_ = reinterpret_cast<void*>(slots->u1.Function);
+                slots_.push_back(&slots->u1.Function);
+            }
+        }
+        EXPECT_FALSE(slots_.empty()) << function << " is not imported";
+        set(reinterpret_cast<ULONG_PTR>(replacement));
+    }
+    ~ImportPatch() { set(reinterpret_cast<ULONG_PTR>(original_)); }
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+    template <typename Fn> Fn original() const { return reinterpret_cast<Fn>(original_); }
+
+  private:
+    void set(ULONG_PTR value) {
+        for (auto* slot : slots_) {
+            DWORD old = 0;
+            ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+            *slot = value;
+            ::VirtualProtect(slot, sizeof *slot, old, &old);
+        }
+    }
+    void* original_ = nullptr;
+    std::vector<decltype(IMAGE_THUNK_DATA::u1.Function)*> slots_;
+};
+
+// What a test asks of the system, and what the driver asked of it.
+struct Calls {
+    // Set-up.
+    bool refuse_library = false;         // LoadLibraryA("opengl32.dll") fails
+    std::string missing;                 // the library has no entry point of this name
+    const char* refuse_window = nullptr; // no window of this title can be made
+    bool refuse_window_dc = false;       // the screen's window gives no device context
+    int refuse_context = 0;              // the wglCreateContext call of this number (from 1) fails
+    int refuse_set_format = 0;           // likewise for SetPixelFormat
+    bool refuse_classic_choice = false;  // ChoosePixelFormat finds nothing for the screen's window
+    const char* gl_extensions = nullptr; // glGetString(GL_EXTENSIONS) instead of the real one
+    bool no_arb_string = false;          // no wglGetExtensionsStringARB
+    bool no_ext_string = false;          // no wglGetExtensionsStringEXT
+    const char* wgl_extensions = nullptr; // what either returns instead of the real string
+    // wglChoosePixelFormatARB: 0 the real one; otherwise it answers with the probe's format for
+    // a list whose sample count is at most accept_samples, and fails (FALSE) or finds nothing.
+    bool fake_choice = false;
+    int accept_samples = 0;
+    bool choice_fails = false; // FALSE, though with a format and a count of 1
+
+    // Seen.
+    HMODULE library = nullptr;
+    int loads = 0, frees = 0;
+    std::vector<std::string> wgl_names;  // asked of wglGetProcAddress
+    std::vector<HDC> arb_dcs;            // passed to wglGetExtensionsStringARB
+    std::vector<HGLRC> created, deleted;
+    std::vector<std::pair<HDC, HGLRC>> made_current;
+    struct FormatSet { HDC dc; int format; PIXELFORMATDESCRIPTOR pfd; };
+    std::vector<FormatSet> formats_set;
+    std::vector<PIXELFORMATDESCRIPTOR> classic_choices;
+    std::vector<int> choice_samples; // the WGL_SAMPLES_ARB value of each wglChoosePixelFormatARB list, -1 none
+    std::vector<unsigned> enabled;   // glEnable
+    std::vector<UINT> placements;    // SetWindowPos flags for the screen's window
+    std::vector<int> shows;          // ShowWindow commands for it
+    int restores = 0;                // ChangeDisplaySettingsA(nullptr, 0): the desktop's mode back
+
+    // The real functions behind the replacements.
+    decltype(&::GetProcAddress) get_proc = nullptr;
+    PROC(WINAPI* wgl_get_proc)(LPCSTR) = nullptr;
+    HGLRC(WINAPI* create)(HDC) = nullptr;
+    BOOL(WINAPI* make_current)(HDC, HGLRC) = nullptr;
+    BOOL(WINAPI* delete_context)(HGLRC) = nullptr;
+    const unsigned char*(WINAPI* get_string)(unsigned) = nullptr;
+    void(WINAPI* enable)(unsigned) = nullptr;
+    const char*(WINAPI* arb)(HDC) = nullptr;
+    const char*(WINAPI* ext)() = nullptr;
+    BOOL(WINAPI* choose)(HDC, const int*, const FLOAT*, UINT, int*, UINT*) = nullptr;
+};
+Calls* calls = nullptr;
+
+template <typename Fn> FARPROC as_proc(Fn fn) { return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(fn)); }
+template <typename Fn> void take(Fn& to, FARPROC from) { to = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(from)); }
+
+const char* WINAPI arb_string(HDC dc) {
+    calls->arb_dcs.push_back(dc);
+    return calls->wgl_extensions ? calls->wgl_extensions : calls->arb ? calls->arb(dc) : nullptr;
+}
+const char* WINAPI ext_string() {
+    return calls->wgl_extensions ? calls->wgl_extensions : calls->ext ? calls->ext() : nullptr;
+}
+BOOL WINAPI choose_format(HDC dc, const int* list, const FLOAT* floats, UINT most, int* format, UINT* count) {
+    int samples = -1;
+    for (const int* at = list; *at != 0; at += 2)
+        if (at[0] == WGL_SAMPLES_ARB) samples = at[1];
+    calls->choice_samples.push_back(samples);
+    if (!calls->fake_choice) return calls->choose && calls->choose(dc, list, floats, most, format, count);
+    const bool accept = samples <= calls->accept_samples;
+    *format = accept || calls->choice_fails ? calls->formats_set.at(0).format : 0;
+    *count = accept || calls->choice_fails ? 1 : 0;
+    return accept && !calls->choice_fails;
+}
+PROC WINAPI wgl_get_proc(LPCSTR name) {
+    calls->wgl_names.push_back(name);
+    const PROC real = calls->wgl_get_proc(name);
+    const std::string n = name;
+    if (n == "wglGetExtensionsStringARB") {
+        take(calls->arb, real);
+        return calls->no_arb_string ? nullptr : as_proc(arb_string);
+    }
+    if (n == "wglGetExtensionsStringEXT") {
+        take(calls->ext, real);
+        return calls->no_ext_string ? nullptr : as_proc(ext_string);
+    }
+    if (n == "wglChoosePixelFormatARB") {
+        take(calls->choose, real);
+        return real || calls->fake_choice ? as_proc(choose_format) : nullptr;
+    }
+    return real;
+}
+HGLRC WINAPI create_context(HDC dc) {
+    if (static_cast<int>(calls->created.size()) + 1 == calls->refuse_context) {
+        calls->created.push_back(nullptr);
+        return nullptr;
+    }
+    calls->created.push_back(calls->create(dc));
+    return calls->created.back();
+}
+BOOL WINAPI make_current(HDC dc, HGLRC context) {
+    calls->made_current.emplace_back(dc, context);
+    return calls->make_current(dc, context);
+}
+BOOL WINAPI delete_context(HGLRC context) {
+    calls->deleted.push_back(context);
+    return calls->delete_context(context);
+}
+const unsigned char* WINAPI get_string(unsigned name) {
+    if (name == 0x1F03 && calls->gl_extensions)
+        return reinterpret_cast<const unsigned char*>(calls->gl_extensions);
+    return calls->get_string(name);
+}
+void WINAPI enable(unsigned capability) {
+    calls->enabled.push_back(capability);
+    calls->enable(capability);
+}
+
+FARPROC WINAPI get_proc_address(HMODULE module, LPCSTR name) {
+    const FARPROC real = calls->get_proc(module, name);
+    if (module != calls->library || HIWORD(reinterpret_cast<ULONG_PTR>(name)) == 0) return real;
+    const std::string n = name;
+    if (n == calls->missing) return nullptr;
+    const std::pair<const char*, FARPROC> replaced[] = {
+        {"wglGetProcAddress", as_proc(wgl_get_proc)}, {"wglCreateContext", as_proc(create_context)},
+        {"wglMakeCurrent", as_proc(make_current)},   {"wglDeleteContext", as_proc(delete_context)},
+        {"glGetString", as_proc(get_string)},         {"glEnable", as_proc(enable)}};
+    if (n == "wglGetProcAddress") take(calls->wgl_get_proc, real);
+    if (n == "wglCreateContext") take(calls->create, real);
+    if (n == "wglMakeCurrent") take(calls->make_current, real);
+    if (n == "wglDeleteContext") take(calls->delete_context, real);
+    if (n == "glGetString") take(calls->get_string, real);
+    if (n == "glEnable") take(calls->enable, real);
+    for (const auto& [which, replacement] : replaced)
+        if (n == which) return replacement;
+    return real;
+}
+
+// Watches (and where asked, refuses) the driver's calls while it lives.
+class SystemCalls : public Calls {
+  public:
+    SystemCalls() {
+        calls = this;
+        get_proc = get_proc_patch.original<decltype(get_proc)>();
+    }
+    ~SystemCalls() { calls = nullptr; }
+
+  private:
+    static SystemCalls& self() { return *static_cast<SystemCalls*>(calls); }
+    template <auto Fn> static auto real(const ImportPatch& patch) {
+        return patch.original<decltype(Fn)>();
+    }
+    static HMODULE WINAPI load_library(LPCSTR name) {
+        const auto load = real<&::LoadLibraryA>(self().load_patch);
+        if (_stricmp(name, "opengl32.dll") != 0) return load(name);
+        ++calls->loads;
+        if (calls->refuse_library) {
+            ::SetLastError(ERROR_MOD_NOT_FOUND);
+            return nullptr;
+        }
+        return calls->library = load(name);
+    }
+    static BOOL WINAPI free_library(HMODULE module) {
+        if (module == calls->library) ++calls->frees;
+        return real<&::FreeLibrary>(self().free_patch)(module);
+    }
+    static HWND WINAPI create_window(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style,
+                                     int x, int y, int width, int height, HWND parent, HMENU menu,
+                                     HINSTANCE instance, LPVOID parameter) {
+        if (calls->refuse_window && title && std::strcmp(title, calls->refuse_window) == 0)
+            return nullptr;
+        return real<&::CreateWindowExA>(self().window_patch)(
+            ex_style, class_name, title, style, x, y, width, height, parent, menu, instance, parameter);
+    }
+    static HDC WINAPI get_dc(HWND window) {
+        if (calls->refuse_window_dc && window && window == zered::window_state().window)
+            return nullptr;
+        return real<&::GetDC>(self().dc_patch)(window);
+    }
+    static int WINAPI choose_classic(HDC dc, const PIXELFORMATDESCRIPTOR* pfd) {
+        calls->classic_choices.push_back(*pfd);
+        // The probe's choice comes first.
+        if (calls->refuse_classic_choice && calls->classic_choices.size() > 1) return 0;
+        return real<&::ChoosePixelFormat>(self().classic_patch)(dc, pfd);
+    }
+    static BOOL WINAPI set_format(HDC dc, int format, const PIXELFORMATDESCRIPTOR* pfd) {
+        calls->formats_set.push_back({dc, format, *pfd});
+        if (static_cast<int>(calls->formats_set.size()) == calls->refuse_set_format) return FALSE;
+        return real<&::SetPixelFormat>(self().set_patch)(dc, format, pfd);
+    }
+    static BOOL WINAPI set_window_pos(HWND window, HWND after, int x, int y, int width, int height,
+                                      UINT flags) {
+        if (window == zered::window_state().window) calls->placements.push_back(flags);
+        return real<&::SetWindowPos>(self().pos_patch)(window, after, x, y, width, height, flags);
+    }
+
+    ImportPatch get_proc_patch{"GetProcAddress", reinterpret_cast<void*>(get_proc_address)};
+    ImportPatch load_patch{"LoadLibraryA", reinterpret_cast<void*>(load_library)};
+    ImportPatch free_patch{"FreeLibrary", reinterpret_cast<void*>(free_library)};
+    ImportPatch window_patch{"CreateWindowExA", reinterpret_cast<void*>(create_window)};
+    ImportPatch dc_patch{"GetDC", reinterpret_cast<void*>(get_dc)};
+    ImportPatch classic_patch{"ChoosePixelFormat", reinterpret_cast<void*>(choose_classic)};
+    ImportPatch set_patch{"SetPixelFormat", reinterpret_cast<void*>(set_format)};
+    static BOOL WINAPI show_window(HWND window, int command) {
+        if (window && window == zered::window_state().window) calls->shows.push_back(command);
+        return real<&::ShowWindow>(self().show_patch)(window, command);
+    }
+    static LONG WINAPI change_display(DEVMODEA* mode, DWORD flags) {
+        if (!mode && flags == 0) ++calls->restores;
+        return real<&::ChangeDisplaySettingsA>(self().display_patch)(mode, flags);
+    }
+
+    ImportPatch show_patch{"ShowWindow", reinterpret_cast<void*>(show_window)};
+    ImportPatch display_patch{"ChangeDisplaySettingsA", reinterpret_cast<void*>(change_display)};
+    ImportPatch pos_patch{"SetWindowPos", reinterpret_cast<void*>(set_window_pos)};
 };
 
 // A screen on the OpenGL driver, 32 bits unless said otherwise.
@@ -91,6 +358,18 @@ TEST(OpenGLDriver, MessagesAreHandledOnlyWhenThePollSlotRuns) {
     EXPECT_EQ(events[0].type, 1);
     EXPECT_EQ(events[0].field1, 0x1E);
     EXPECT_EQ(take_keys(), std::vector<std::int32_t>{'a'});
+
+    // The poll slot also reads the keys held, while the window is the active one.
+    ASSERT_EQ(window_state().active, 1);
+    for (const bool held : {true, false}) {
+        hold_a(held);
+        EXPECT_TRUE(eventually([&] {
+            opengl_driver.poll_events();
+            return gl.screen().key_state[0x1E] == (held ? 1 : 0);
+        })) << held;
+    }
+    take_events();
+    take_keys();
 
     // The close button: the close-window key, and the window stays.
     ::PostMessageA(gl.window(), WM_CLOSE, 0, 0);
@@ -194,14 +473,258 @@ TEST(OpenGLDriver, ScreensWithoutOpenGLAreRefusedBeforeAnythingIsMade) {
     EXPECT_EQ(again.init_result(), 0);
 }
 
+// What a closed screen leaves: no window or class of its own, every context it made deleted and
+// none current, the library let go, the desktop's own display mode.
+void expect_nothing_left(const Calls& seen, const DisplayMode& own) {
+    EXPECT_EQ(::FindWindowA("zeredclass_zered gl", nullptr), nullptr);
+    EXPECT_FALSE(class_registered("zeredclass_zered gl"));
+    std::vector<HGLRC> made;
+    std::copy_if(seen.created.begin(), seen.created.end(), std::back_inserter(made),
+                 [](HGLRC c) { return c != nullptr; });
+    std::vector<HGLRC> deleted = seen.deleted;
+    std::sort(made.begin(), made.end());
+    std::sort(deleted.begin(), deleted.end());
+    EXPECT_EQ(deleted, made);
+    if (!made.empty()) {
+        EXPECT_EQ(seen.made_current.back(), (std::pair<HDC, HGLRC>{nullptr, nullptr}));
+    }
+    EXPECT_EQ(seen.frees, seen.library ? 1 : 0);
+    EXPECT_EQ(desktop(), own);
+}
+
+TEST(OpenGLDriver, StartFailsAtAnyStepThatFailsAndLeavesNothingBehind) {
+    const DisplayMode own = desktop();
+    struct Step {
+        const char* name;
+        void (*arrange)(Calls&);
+        int width, height;
+        ModeFlags flags = MODE_OPENGL;
+    };
+    const Step steps[] = {
+        {"library", [](Calls& c) { c.refuse_library = true; }, 64, 48},
+        {"wglCreateContext", [](Calls& c) { c.missing = "wglCreateContext"; }, 64, 48},
+        {"wglMakeCurrent", [](Calls& c) { c.missing = "wglMakeCurrent"; }, 64, 48},
+        {"wglDeleteContext", [](Calls& c) { c.missing = "wglDeleteContext"; }, 64, 48},
+        {"probe window", [](Calls& c) { c.refuse_window = "OpenGL setup"; }, 64, 48},
+        {"first GL function", [](Calls& c) { c.missing = "glEnable"; }, 64, 48},
+        {"last GL function", [](Calls& c) { c.missing = "glTexImage2D"; }, 64, 48},
+        {"GL_EXT_bgra", [](Calls& c) { c.gl_extensions = "GL_EXT_abgr GL_EXT_bgrx"; }, 64, 48},
+        // The display has no 800 by 600 mode.
+        {"display mode", [](Calls&) {}, 800, 600, MODE_OPENGL | MODE_FULLSCREEN},
+        {"window", [](Calls& c) { c.refuse_window = "zered gl"; }, 64, 48},
+        {"device context", [](Calls& c) { c.refuse_window_dc = true; }, 64, 48},
+        {"classic choice",
+         [](Calls& c) {
+             c.no_arb_string = c.no_ext_string = true;
+             c.refuse_classic_choice = true;
+         },
+         64, 48},
+        {"pixel format", [](Calls& c) { c.refuse_set_format = 2; }, 64, 48},
+        {"context", [](Calls& c) { c.refuse_context = 2; }, 64, 48},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        SystemCalls seen;
+        step.arrange(seen);
+        {
+            OpenGLScreen gl(step.width, step.height, 32, step.flags);
+            EXPECT_EQ(gl.init_result(), -1);
+            if (!seen.library) {
+                EXPECT_EQ(gl.window(), nullptr);
+            }
+        }
+        expect_nothing_left(seen, own);
+    }
+}
+
+TEST(OpenGLDriver, PixelFormatComesFromTheExtendedChoiceWhereOfferedElseTheClassicOne) {
+    const DisplayMode own = desktop();
+    struct Setup {
+        const char* name;
+        void (*arrange)(Calls&);
+        int depth;
+        ModeFlags flags;
+        std::vector<int> samples_asked; // of wglChoosePixelFormatARB; -1 for a list without
+        bool extended;                  // the format is the extended choice's
+        bool multisample;
+    };
+    const Setup setups[] = {
+        {"the library's own", [](Calls&) {}, 32, MODE_OPENGL, {-1}, true, false},
+        {"named by the EXT string",
+         [](Calls& c) {
+             c.no_arb_string = true;
+             c.wgl_extensions = "WGL_ARB_pixel_format";
+             c.fake_choice = true;
+         },
+         16, MODE_OPENGL | MODE_STENCIL_BUFFER, {-1}, true, false},
+        {"not named",
+         [](Calls& c) { c.wgl_extensions = "WGL_ARB_pixel_formats WGL_EXT_swap_control"; }, 32,
+         MODE_OPENGL | MODE_ACCUMULATION_BUFFER, {}, false, false},
+        {"no WGL string",
+         [](Calls& c) { c.no_arb_string = c.no_ext_string = true; }, 16,
+         MODE_OPENGL | MODE_MULTISAMPLE, {}, false, false},
+        {"fewer samples",
+         [](Calls& c) {
+             c.fake_choice = true;
+             c.accept_samples = 2;
+         },
+         32, MODE_OPENGL | MODE_MULTISAMPLE | MODE_STENCIL_BUFFER, {4, 2}, true, true},
+        {"no samples at all",
+         [](Calls& c) {
+             c.fake_choice = true;
+             c.accept_samples = -100;
+         },
+         32, MODE_OPENGL | MODE_MULTISAMPLE, {4, 2, 0}, false, false},
+        {"choice fails",
+         [](Calls& c) {
+             c.fake_choice = true;
+             c.accept_samples = 100;
+             c.choice_fails = true;
+         },
+         32, MODE_OPENGL | MODE_MULTISAMPLE, {4, 2, 0}, false, false},
+        {"nothing found, no retry without samples",
+         [](Calls& c) {
+             c.fake_choice = true;
+             c.accept_samples = -100;
+         },
+         32, MODE_OPENGL, {-1}, false, false},
+    };
+    for (const Setup& setup : setups) {
+        SCOPED_TRACE(setup.name);
+        SystemCalls seen;
+        setup.arrange(seen);
+        {
+            OpenGLScreen gl(64, 48, setup.depth, setup.flags);
+            ASSERT_EQ(gl.init_result(), 0);
+            EXPECT_EQ(seen.choice_samples, setup.samples_asked);
+            // The probe's format first, from the classic choice and the bare descriptor; then
+            // the window's, from the descriptor with the sizes asked for.
+            ASSERT_EQ(seen.formats_set.size(), 2u);
+            const auto& [probe_dc, probe_format, probe] = seen.formats_set[0];
+            const auto& [window_dc, format, pfd] = seen.formats_set[1];
+            EXPECT_NE(probe_dc, window_dc);
+            for (const PIXELFORMATDESCRIPTOR* d : {&probe, &pfd}) {
+                EXPECT_EQ(d->nSize, sizeof(PIXELFORMATDESCRIPTOR));
+                EXPECT_EQ(d->nVersion, 1);
+                EXPECT_EQ(d->dwFlags,
+                          DWORD{PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER});
+                EXPECT_EQ(d->iPixelType, PFD_TYPE_RGBA);
+            }
+            EXPECT_EQ(probe.cColorBits, 0);
+            EXPECT_EQ(probe.cDepthBits, 32);
+            const PixelRequest r = opengl_last_request().sizes;
+            EXPECT_EQ(std::vector<int>({pfd.cColorBits, pfd.cRedBits, pfd.cGreenBits,
+                                        pfd.cBlueBits, pfd.cAlphaBits, pfd.cDepthBits,
+                                        pfd.cAccumBits, pfd.cAccumRedBits, pfd.cAccumGreenBits,
+                                        pfd.cAccumBlueBits, pfd.cAccumAlphaBits, pfd.cStencilBits}),
+                      std::vector<int>({r.colour, r.red, r.green, r.blue, r.alpha, r.depth,
+                                        r.accum, r.accum_red, r.accum_green, r.accum_blue,
+                                        r.accum_alpha, r.stencil}));
+            // The extended choice leaves the classic one to the probe.
+            EXPECT_EQ(seen.classic_choices.size(), setup.extended ? 1u : 2u);
+            if (seen.fake_choice && setup.extended) {
+                EXPECT_EQ(format, probe_format);
+            }
+            if (!seen.no_arb_string) {
+                EXPECT_EQ(seen.arb_dcs, std::vector<HDC>{probe_dc});
+            }
+
+            // The probe's context is current only while the strings are read, and gone before
+            // the window's is made.
+            ASSERT_EQ(seen.created.size(), 2u);
+            EXPECT_EQ(seen.made_current,
+                      (std::vector<std::pair<HDC, HGLRC>>{{probe_dc, seen.created[0]},
+                                                         {nullptr, nullptr},
+                                                         {window_dc, seen.created[1]}}));
+            EXPECT_EQ(seen.deleted, std::vector<HGLRC>{seen.created[0]});
+            EXPECT_EQ(::FindWindowA(nullptr, "OpenGL setup"), nullptr);
+
+            EXPECT_EQ(opengl_last_request().multisample, setup.multisample);
+            EXPECT_EQ(std::count(seen.enabled.begin(), seen.enabled.end(), 0x809Du),
+                      setup.multisample ? 1 : 0);
+        }
+        expect_nothing_left(seen, own);
+    }
+}
+
+TEST(OpenGLDriver, WindowStyleAndPlaceFollowTheFlags) {
+    const DisplayMode own = desktop();
+    if (own.first != xga) GTEST_SKIP() << "needs a 1024 by 768 desktop";
+    constexpr DWORD frame = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    constexpr UINT windowed = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED |
+                              SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
+    struct Case {
+        ModeFlags flags;
+        int width, height;
+        DWORD style; // of the frame styles and WS_POPUP
+        UINT placement;
+    };
+    const Case cases[] = {
+        {MODE_OPENGL, 320, 200,
+         WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, windowed},
+        {MODE_OPENGL | MODE_NO_SWITCH, 320, 200, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+         windowed},
+        {MODE_OPENGL | MODE_NO_FRAME, 320, 200, WS_POPUP, windowed},
+        {MODE_OPENGL | MODE_FULLSCREEN, 1024, 768, WS_POPUP, SWP_FRAMECHANGED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.flags);
+        SystemCalls seen;
+        {
+            OpenGLScreen gl(c.width, c.height, 16, c.flags);
+            ASSERT_EQ(gl.init_result(), 0);
+            const auto style = static_cast<DWORD>(::GetWindowLongA(gl.window(), GWL_STYLE));
+            EXPECT_EQ(style & (frame | WS_POPUP), c.style);
+            ASSERT_FALSE(seen.placements.empty());
+            EXPECT_EQ(seen.placements.back(), c.placement);
+            EXPECT_EQ(window_state().active, 1);
+            if (c.flags & MODE_NO_FRAME) {
+                RECT client{};
+                ::GetClientRect(gl.window(), &client);
+                EXPECT_EQ(client.right, c.width);
+                EXPECT_EQ(client.bottom, c.height);
+            } else {
+                expect_window_matches_flags(c.width, c.height, own, 16);
+            }
+            if (!(c.flags & MODE_FULLSCREEN)) {
+                expect_centred(gl.window());
+            }
+            EXPECT_EQ(seen.shows, std::vector<int>{SW_SHOW});
+            // The switch hides the window while the display mode goes back, then places it
+            // again as a window.
+            if (c.flags & MODE_FULLSCREEN) {
+                EXPECT_EQ(seen.restores, 0);
+                press_alt_enter(gl.window());
+                opengl_driver.poll_events();
+                EXPECT_EQ(seen.shows, (std::vector<int>{SW_SHOW, SW_HIDE, SW_SHOW}));
+                EXPECT_EQ(seen.placements.back(), windowed);
+                EXPECT_EQ(seen.restores, 1);
+                expect_window_matches_flags(c.width, c.height, own, 16);
+            }
+        }
+        expect_nothing_left(seen, own);
+        // Only a mode the driver set is put back, and only once.
+        EXPECT_EQ(seen.restores, c.flags & MODE_FULLSCREEN ? 1 : 0);
+    }
+}
+
 TEST(OpenGLDriver, ModeListHoldsOnlyModesOfTheExactDepth) {
-    int count = -1, none = -1;
-    const std::uint32_t* modes = opengl_driver.fetch_modes(32, &count);
-    EXPECT_NE(std::find(modes, modes + count, std::uint32_t{1024} << 16 | 768), modes + count);
-    std::free(const_cast<std::uint32_t*>(modes));
-    // The test display has no 24-bit modes; GDI's list would give the 32-bit ones here.
-    EXPECT_EQ(opengl_driver.fetch_modes(24, &none), nullptr);
-    EXPECT_EQ(none, 0);
+    // The test display offers its one size at 8, 16 and 32 bits, and nothing at 24 or 15; GDI's
+    // list would give the 32-bit modes for 24.
+    for (const auto& [depth, listed] :
+         {std::pair{8, true}, {16, true}, {32, true}, {24, false}, {15, false}}) {
+        SCOPED_TRACE(depth);
+        int count = -1;
+        const std::uint32_t* modes = opengl_driver.fetch_modes(depth, &count);
+        if (listed) {
+            ASSERT_NE(modes, nullptr);
+            EXPECT_EQ(std::vector(modes, modes + count), std::vector<std::uint32_t>{xga});
+        } else {
+            EXPECT_EQ(modes, nullptr);
+            EXPECT_EQ(count, 0);
+        }
+        std::free(const_cast<std::uint32_t*>(modes));
+    }
 }
 
 TEST(OpenGLDriver, SetUpChoosesItOnlyForOpenGLScreens) {
