@@ -49,12 +49,15 @@ class DDrawScreen : public DriverScreen {
     template <typename Pixel> void fill_line(int y, Pixel (*value)(int x)) {
         screen_lock();
         auto* line = reinterpret_cast<Pixel*>(test_screen().pixel_address(0, 0, y));
-        for (int x = 0; x < screen().width; ++x) line[x] = value(x);
+        for (int x = 0; x < screen().width; ++x)
+            line[x] = value(x);
         screen_unlock(y, y);
     }
 };
 
-std::uint8_t stripes(int x) { return static_cast<std::uint8_t>(1 + x % 7); }
+std::uint8_t stripes(int x) {
+    return static_cast<std::uint8_t>(1 + x % 7);
+}
 
 // Expects display row y (of the window, or of the screen) to show the palette colours of value(x),
 // in the first columns pixels (all of them when negative).
@@ -405,7 +408,8 @@ class DDrawFaults : public ::testing::Test {
         ddraw_module_ = ::LoadLibraryA("ddraw.dll");
         dinput_module_ = ::LoadLibraryA("dinput.dll");
         ASSERT_TRUE(ddraw_module_ && dinput_module_);
-        const auto create = ddraw::proc_address<ddraw::DirectDrawCreateFn>(ddraw_module_, "DirectDrawCreate");
+        const auto create =
+            ddraw::proc_address<ddraw::DirectDrawCreateFn>(ddraw_module_, "DirectDrawCreate");
         ASSERT_TRUE(SUCCEEDED(create(nullptr, &first_, nullptr)));
         direct_draw_ = ddraw::create_direct_draw(create, nullptr);
         ASSERT_NE(direct_draw_, nullptr);
@@ -436,7 +440,8 @@ class DDrawFaults : public ::testing::Test {
 
     using Plant = std::function<std::unique_ptr<PlantedFault>()>;
     // A plant of a fault that makes the method's calls fail from call number first on.
-    template <auto Method, typename Interface> static Plant failing(Interface* sample, int first = 0) {
+    template <auto Method, typename Interface>
+    static Plant failing(Interface* sample, int first = 0) {
         return [=] { return std::make_unique<MethodFault<Method>>(sample, DDERR_GENERIC, first); };
     }
 
@@ -452,7 +457,8 @@ class DDrawFaults : public ::testing::Test {
 TEST_F(DDrawFaults, AnyStepTheSystemRefusesFailsTheStartAndLeavesNothingBehind) {
     // The COM method, not the headers' template of the same name.
     constexpr auto query_interface =
-        static_cast<HRESULT (STDMETHODCALLTYPE IUnknown::*)(REFIID, void**)>(&IUnknown::QueryInterface);
+        static_cast<HRESULT (STDMETHODCALLTYPE IUnknown::*)(REFIID, void**)>(
+            &IUnknown::QueryInterface);
     struct Case {
         const char* name;
         Plant plant;
@@ -480,13 +486,15 @@ TEST_F(DDrawFaults, AnyStepTheSystemRefusesFailsTheStartAndLeavesNothingBehind) 
     for (const Case& c : cases) {
         if (c.fullscreen && !full_screen_possible) continue;
         SCOPED_TRACE(c.name);
-        test::TestScreen screen({.width = c.fullscreen ? 1024 : 64, .height = c.fullscreen ? 768 : 16});
+        test::TestScreen screen(
+            {.width = c.fullscreen ? 1024 : 64, .height = c.fullscreen ? 768 : 16});
         screen->driver = &ddraw_driver;
         {
             const std::unique_ptr<PlantedFault> fault = c.plant();
             EXPECT_EQ(ddraw_driver.init("zered fault", screen->width, screen->height, 8, 0,
                                         c.fullscreen ? MODE_FULLSCREEN : 0),
-                      -1) << fault->calls() << " calls";
+                      -1)
+                << fault->calls() << " calls";
             EXPECT_GT(fault->calls(), 0) << "the step was not reached";
             ddraw_driver.exit();
         }
@@ -510,7 +518,8 @@ TEST_F(DDrawFaults, AnyStepTheSystemRefusesFailsTheStartAndLeavesNothingBehind) 
     std::vector<std::uint32_t> striped(64);
     for (int x = 0; x < 64; ++x)
         striped[static_cast<std::size_t>(x)] = as_rgb(screen->device_palette[stripes(x)]);
-    EXPECT_TRUE(eventually([&] { return read_client_row(window_state().window, 64, 5) == striped; }));
+    EXPECT_TRUE(
+        eventually([&] { return read_client_row(window_state().window, 64, 5) == striped; }));
     DWORD frequency = 0;
     if (SUCCEEDED(direct_draw_->GetMonitorFrequency(&frequency))) {
         EXPECT_EQ(screen->refresh_rate, known_refresh_rate(static_cast<int>(frequency)));
@@ -543,8 +552,8 @@ TEST_F(DDrawFaults, PassesThatCannotReachTheSurfaceOrKeyboardLoseNothing) {
         HRESULT answer;
         bool acquired;
     };
-    for (const Case& c : {Case{DIERR_INPUTLOST, true}, Case{DIERR_NOTACQUIRED, true},
-                          Case{DIERR_GENERIC, false}}) {
+    for (const Case& c :
+         {Case{DIERR_INPUTLOST, true}, Case{DIERR_NOTACQUIRED, true}, Case{DIERR_GENERIC, false}}) {
         SCOPED_TRACE(c.answer);
         MethodFault<&IDirectInputDeviceA::GetDeviceState> unread(keyboard_, c.answer);
         MethodFault<&IDirectInputDeviceA::Acquire> acquire(keyboard_, S_OK, 1 << 30);

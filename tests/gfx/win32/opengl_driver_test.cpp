@@ -56,13 +56,16 @@ class ImportPatch {
             base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
         const IMAGE_DATA_DIRECTORY& imports =
             nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+        for (auto* dll =
+                 reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
              dll->Name != 0; ++dll) {
-            const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+            const auto* names =
+                reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
             auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
             for (; dll->OriginalFirstThunk != 0 && names->u1.AddressOfData != 0; ++names, ++slots) {
                 if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-                const auto* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                const auto* name =
+                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
                 if (std::strcmp(reinterpret_cast<const char*>(name->Name), function) != 0) continue;
                 original_ = reinterpret_cast<void*>(slots->u1.Function);
                 slots_.push_back(&slots->u1.Function);
@@ -92,16 +95,16 @@ class ImportPatch {
 // What a test asks of the system, and what the driver asked of it.
 struct Calls {
     // Set-up.
-    bool refuse_library = false;         // LoadLibraryA("opengl32.dll") fails
-    std::string missing;                 // the library has no entry point of this name
-    const char* refuse_window = nullptr; // no window of this title can be made
-    bool refuse_window_dc = false;       // the screen's window gives no device context
-    int refuse_context = 0;              // the wglCreateContext call of this number (from 1) fails
-    int refuse_set_format = 0;           // likewise for SetPixelFormat
-    bool refuse_classic_choice = false;  // ChoosePixelFormat finds nothing for the screen's window
-    const char* gl_extensions = nullptr; // glGetString(GL_EXTENSIONS) instead of the real one
-    bool no_arb_string = false;          // no wglGetExtensionsStringARB
-    bool no_ext_string = false;          // no wglGetExtensionsStringEXT
+    bool refuse_library = false;          // LoadLibraryA("opengl32.dll") fails
+    std::string missing;                  // the library has no entry point of this name
+    const char* refuse_window = nullptr;  // no window of this title can be made
+    bool refuse_window_dc = false;        // the screen's window gives no device context
+    int refuse_context = 0;               // the wglCreateContext call of this number (from 1) fails
+    int refuse_set_format = 0;            // likewise for SetPixelFormat
+    bool refuse_classic_choice = false;   // ChoosePixelFormat finds nothing for the screen's window
+    const char* gl_extensions = nullptr;  // glGetString(GL_EXTENSIONS) instead of the real one
+    bool no_arb_string = false;           // no wglGetExtensionsStringARB
+    bool no_ext_string = false;           // no wglGetExtensionsStringEXT
     const char* wgl_extensions = nullptr; // what either returns instead of the real string
     // wglChoosePixelFormatARB: 0 the real one; otherwise it answers with the probe's format for
     // a list whose sample count is at most accept_samples, and fails (FALSE) or finds nothing.
@@ -112,18 +115,23 @@ struct Calls {
     // Seen.
     HMODULE library = nullptr;
     int loads = 0, frees = 0;
-    std::vector<std::string> wgl_names;  // asked of wglGetProcAddress
-    std::vector<HDC> arb_dcs;            // passed to wglGetExtensionsStringARB
+    std::vector<std::string> wgl_names; // asked of wglGetProcAddress
+    std::vector<HDC> arb_dcs;           // passed to wglGetExtensionsStringARB
     std::vector<HGLRC> created, deleted;
     std::vector<std::pair<HDC, HGLRC>> made_current;
-    struct FormatSet { HDC dc; int format; PIXELFORMATDESCRIPTOR pfd; };
+    struct FormatSet {
+        HDC dc;
+        int format;
+        PIXELFORMATDESCRIPTOR pfd;
+    };
     std::vector<FormatSet> formats_set;
     std::vector<PIXELFORMATDESCRIPTOR> classic_choices;
-    std::vector<int> choice_samples; // the WGL_SAMPLES_ARB value of each wglChoosePixelFormatARB list, -1 none
-    std::vector<unsigned> enabled;   // glEnable
-    std::vector<UINT> placements;    // SetWindowPos flags for the screen's window
-    std::vector<int> shows;          // ShowWindow commands for it
-    int restores = 0;                // ChangeDisplaySettingsA(nullptr, 0): the desktop's mode back
+    std::vector<int>
+        choice_samples; // the WGL_SAMPLES_ARB value of each wglChoosePixelFormatARB list, -1 none
+    std::vector<unsigned> enabled; // glEnable
+    std::vector<UINT> placements;  // SetWindowPos flags for the screen's window
+    std::vector<int> shows;        // ShowWindow commands for it
+    int restores = 0;              // ChangeDisplaySettingsA(nullptr, 0): the desktop's mode back
 
     // The real functions behind the replacements.
     decltype(&::GetProcAddress) get_proc = nullptr;
@@ -139,8 +147,12 @@ struct Calls {
 };
 Calls* calls = nullptr;
 
-template <typename Fn> FARPROC as_proc(Fn fn) { return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(fn)); }
-template <typename Fn> void take(Fn& to, FARPROC from) { to = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(from)); }
+template <typename Fn> FARPROC as_proc(Fn fn) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(fn));
+}
+template <typename Fn> void take(Fn& to, FARPROC from) {
+    to = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(from));
+}
 
 const char* WINAPI arb_string(HDC dc) {
     calls->arb_dcs.push_back(dc);
@@ -149,12 +161,14 @@ const char* WINAPI arb_string(HDC dc) {
 const char* WINAPI ext_string() {
     return calls->wgl_extensions ? calls->wgl_extensions : calls->ext ? calls->ext() : nullptr;
 }
-BOOL WINAPI choose_format(HDC dc, const int* list, const FLOAT* floats, UINT most, int* format, UINT* count) {
+BOOL WINAPI choose_format(HDC dc, const int* list, const FLOAT* floats, UINT most, int* format,
+                          UINT* count) {
     int samples = -1;
     for (const int* at = list; *at != 0; at += 2)
         if (at[0] == WGL_SAMPLES_ARB) samples = at[1];
     calls->choice_samples.push_back(samples);
-    if (!calls->fake_choice) return calls->choose && calls->choose(dc, list, floats, most, format, count);
+    if (!calls->fake_choice)
+        return calls->choose && calls->choose(dc, list, floats, most, format, count);
     const bool accept = samples <= calls->accept_samples;
     *format = accept || calls->choice_fails ? calls->formats_set.at(0).format : 0;
     *count = accept || calls->choice_fails ? 1 : 0;
@@ -211,7 +225,7 @@ FARPROC WINAPI get_proc_address(HMODULE module, LPCSTR name) {
     if (n == calls->missing) return nullptr;
     const std::pair<const char*, FARPROC> replaced[] = {
         {"wglGetProcAddress", as_proc(wgl_get_proc)}, {"wglCreateContext", as_proc(create_context)},
-        {"wglMakeCurrent", as_proc(make_current)},   {"wglDeleteContext", as_proc(delete_context)},
+        {"wglMakeCurrent", as_proc(make_current)},    {"wglDeleteContext", as_proc(delete_context)},
         {"glGetString", as_proc(get_string)},         {"glEnable", as_proc(enable)}};
     if (n == "wglGetProcAddress") take(calls->wgl_get_proc, real);
     if (n == "wglCreateContext") take(calls->create, real);
@@ -257,8 +271,9 @@ class SystemCalls : public Calls {
                                      HINSTANCE instance, LPVOID parameter) {
         if (calls->refuse_window && title && std::strcmp(title, calls->refuse_window) == 0)
             return nullptr;
-        return real<&::CreateWindowExA>(self().window_patch)(
-            ex_style, class_name, title, style, x, y, width, height, parent, menu, instance, parameter);
+        return real<&::CreateWindowExA>(self().window_patch)(ex_style, class_name, title, style, x,
+                                                             y, width, height, parent, menu,
+                                                             instance, parameter);
     }
     static HDC WINAPI get_dc(HWND window) {
         if (calls->refuse_window_dc && window && window == zered::window_state().window)
@@ -324,8 +339,8 @@ TEST(OpenGLDriver, FrameClearedWithGlShowsAfterTheFlip) {
 
     const Gl calls = Gl::load();
     ASSERT_NE(calls.clear, nullptr);
-    for (const auto& [r, g, b, rgb] : {std::tuple{1.0f, 0.0f, 0.0f, 0xFF0000u},
-                                       std::tuple{0.0f, 0.5f, 1.0f, 0x0080FFu}}) {
+    for (const auto& [r, g, b, rgb] :
+         {std::tuple{1.0f, 0.0f, 0.0f, 0xFF0000u}, std::tuple{0.0f, 0.5f, 1.0f, 0x0080FFu}}) {
         calls.clear_color(r, g, b, 1.0f);
         calls.clear(gl_color_buffer_bit);
         opengl_driver.flip();
@@ -337,7 +352,8 @@ TEST(OpenGLDriver, FrameClearedWithGlShowsAfterTheFlip) {
                 for (std::uint32_t pixel : gl.read_row(y))
                     if ((pixel & 0xFEFEFE) != (rgb & 0xFEFEFE)) return false;
             return true;
-        })) << std::hex << gl.read_row(240)[320];
+        })) << std::hex
+            << gl.read_row(240)[320];
     }
 }
 
@@ -430,8 +446,9 @@ TEST(OpenGLDriver, PixelFormatRequestFollowsTheDepthAndFlags) {
     {
         OpenGLScreen gl(64, 48, 16);
         ASSERT_EQ(gl.init_result(), 0);
-        EXPECT_EQ(opengl_last_request().sizes, (PixelRequest{.colour = 16, .red = 5, .green = 5,
-                                                             .blue = 5, .alpha = 0, .depth = 16}));
+        EXPECT_EQ(
+            opengl_last_request().sizes,
+            (PixelRequest{.colour = 16, .red = 5, .green = 5, .blue = 5, .alpha = 0, .depth = 16}));
     }
     {
         OpenGLScreen gl(64, 48, 32,
@@ -556,38 +573,66 @@ TEST(OpenGLDriver, PixelFormatComesFromTheExtendedChoiceWhereOfferedElseTheClass
              c.wgl_extensions = "WGL_ARB_pixel_format";
              c.fake_choice = true;
          },
-         16, MODE_OPENGL | MODE_STENCIL_BUFFER, {-1}, true, false},
+         16,
+         MODE_OPENGL | MODE_STENCIL_BUFFER,
+         {-1},
+         true,
+         false},
         {"not named",
-         [](Calls& c) { c.wgl_extensions = "WGL_ARB_pixel_formats WGL_EXT_swap_control"; }, 32,
-         MODE_OPENGL | MODE_ACCUMULATION_BUFFER, {}, false, false},
+         [](Calls& c) { c.wgl_extensions = "WGL_ARB_pixel_formats WGL_EXT_swap_control"; },
+         32,
+         MODE_OPENGL | MODE_ACCUMULATION_BUFFER,
+         {},
+         false,
+         false},
         {"no WGL string",
-         [](Calls& c) { c.no_arb_string = c.no_ext_string = true; }, 16,
-         MODE_OPENGL | MODE_MULTISAMPLE, {}, false, false},
+         [](Calls& c) { c.no_arb_string = c.no_ext_string = true; },
+         16,
+         MODE_OPENGL | MODE_MULTISAMPLE,
+         {},
+         false,
+         false},
         {"fewer samples",
          [](Calls& c) {
              c.fake_choice = true;
              c.accept_samples = 2;
          },
-         32, MODE_OPENGL | MODE_MULTISAMPLE | MODE_STENCIL_BUFFER, {4, 2}, true, true},
+         32,
+         MODE_OPENGL | MODE_MULTISAMPLE | MODE_STENCIL_BUFFER,
+         {4, 2},
+         true,
+         true},
         {"no samples at all",
          [](Calls& c) {
              c.fake_choice = true;
              c.accept_samples = -100;
          },
-         32, MODE_OPENGL | MODE_MULTISAMPLE, {4, 2, 0}, false, false},
+         32,
+         MODE_OPENGL | MODE_MULTISAMPLE,
+         {4, 2, 0},
+         false,
+         false},
         {"choice fails",
          [](Calls& c) {
              c.fake_choice = true;
              c.accept_samples = 100;
              c.choice_fails = true;
          },
-         32, MODE_OPENGL | MODE_MULTISAMPLE, {4, 2, 0}, false, false},
+         32,
+         MODE_OPENGL | MODE_MULTISAMPLE,
+         {4, 2, 0},
+         false,
+         false},
         {"nothing found, no retry without samples",
          [](Calls& c) {
              c.fake_choice = true;
              c.accept_samples = -100;
          },
-         32, MODE_OPENGL, {-1}, false, false},
+         32,
+         MODE_OPENGL,
+         {-1},
+         false,
+         false},
     };
     for (const Setup& setup : setups) {
         SCOPED_TRACE(setup.name);
@@ -613,13 +658,13 @@ TEST(OpenGLDriver, PixelFormatComesFromTheExtendedChoiceWhereOfferedElseTheClass
             EXPECT_EQ(probe.cColorBits, 0);
             EXPECT_EQ(probe.cDepthBits, 32);
             const PixelRequest r = opengl_last_request().sizes;
-            EXPECT_EQ(std::vector<int>({pfd.cColorBits, pfd.cRedBits, pfd.cGreenBits,
-                                        pfd.cBlueBits, pfd.cAlphaBits, pfd.cDepthBits,
-                                        pfd.cAccumBits, pfd.cAccumRedBits, pfd.cAccumGreenBits,
-                                        pfd.cAccumBlueBits, pfd.cAccumAlphaBits, pfd.cStencilBits}),
-                      std::vector<int>({r.colour, r.red, r.green, r.blue, r.alpha, r.depth,
-                                        r.accum, r.accum_red, r.accum_green, r.accum_blue,
-                                        r.accum_alpha, r.stencil}));
+            EXPECT_EQ(std::vector<int>({pfd.cColorBits, pfd.cRedBits, pfd.cGreenBits, pfd.cBlueBits,
+                                        pfd.cAlphaBits, pfd.cDepthBits, pfd.cAccumBits,
+                                        pfd.cAccumRedBits, pfd.cAccumGreenBits, pfd.cAccumBlueBits,
+                                        pfd.cAccumAlphaBits, pfd.cStencilBits}),
+                      std::vector<int>({r.colour, r.red, r.green, r.blue, r.alpha, r.depth, r.accum,
+                                        r.accum_red, r.accum_green, r.accum_blue, r.accum_alpha,
+                                        r.stencil}));
             // The extended choice leaves the classic one to the probe.
             EXPECT_EQ(seen.classic_choices.size(), setup.extended ? 1u : 2u);
             if (seen.fake_choice && setup.extended) {
@@ -634,8 +679,8 @@ TEST(OpenGLDriver, PixelFormatComesFromTheExtendedChoiceWhereOfferedElseTheClass
             ASSERT_EQ(seen.created.size(), 2u);
             EXPECT_EQ(seen.made_current,
                       (std::vector<std::pair<HDC, HGLRC>>{{probe_dc, seen.created[0]},
-                                                         {nullptr, nullptr},
-                                                         {window_dc, seen.created[1]}}));
+                                                          {nullptr, nullptr},
+                                                          {window_dc, seen.created[1]}}));
             EXPECT_EQ(seen.deleted, std::vector<HGLRC>{seen.created[0]});
             EXPECT_EQ(::FindWindowA(nullptr, "OpenGL setup"), nullptr);
 
@@ -650,9 +695,10 @@ TEST(OpenGLDriver, PixelFormatComesFromTheExtendedChoiceWhereOfferedElseTheClass
 TEST(OpenGLDriver, WindowStyleAndPlaceFollowTheFlags) {
     const DisplayMode own = desktop();
     if (own.first != xga) GTEST_SKIP() << "needs a 1024 by 768 desktop";
-    constexpr DWORD frame = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
-    constexpr UINT windowed = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED |
-                              SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
+    constexpr DWORD frame =
+        WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    constexpr UINT windowed =
+        SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
     struct Case {
         ModeFlags flags;
         int width, height;
@@ -660,8 +706,8 @@ TEST(OpenGLDriver, WindowStyleAndPlaceFollowTheFlags) {
         UINT placement;
     };
     const Case cases[] = {
-        {MODE_OPENGL, 320, 200,
-         WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, windowed},
+        {MODE_OPENGL, 320, 200, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+         windowed},
         {MODE_OPENGL | MODE_NO_SWITCH, 320, 200, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
          windowed},
         {MODE_OPENGL | MODE_NO_FRAME, 320, 200, WS_POPUP, windowed},
