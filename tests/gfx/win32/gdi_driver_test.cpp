@@ -420,7 +420,7 @@ TEST(GdiDriver, SwitchesWithoutAMonitorAndRefusedShapesKeepAWorkingWindow) {
             expect_window_matches_flags(1024, 768, own, 8);
             EXPECT_FALSE(::IsWindow(before)) << "the old window is destroyed";
         }
-        // Taller than the display with its frame: the odd pixel left over above goes up.
+        // Framed, it is taller than the display: the odd pixel of the overhang goes to the top.
         RECT outer;
         ASSERT_TRUE(::GetWindowRect(gdi.window(), &outer));
         EXPECT_EQ(outer.left, (1024 - (outer.right - outer.left)) >> 1);
