@@ -2,6 +2,7 @@
 // colours, and the driver starts, fails and stops cleanly.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <utility>
 
@@ -160,6 +161,282 @@ TEST(GdiDriver, ShapedWindowsSeeThroughBlackOnPaletteScreensAndMagentaOnOthers) 
     }
 }
 
+// A test pattern: the framebuffer value of pixel (x, y) at each depth, and the colour the window
+// shows for a value. 8 bits go through distinct_colour's palette, in which every entry differs in
+// every channel; 16 bits lose the lowest green bit in the 5-5-5 bitmap and are compared in their
+// top five bits; 32 bits show as they are.
+std::uint32_t pattern(int depth, int x, int y) {
+    const auto ux = static_cast<std::uint32_t>(x), uy = static_cast<std::uint32_t>(y);
+    if (depth == 8) return (ux + 37 * uy) & 0xFF;
+    if (depth == 16) return (ux * 0x0841 + uy * 0x1234) & 0xFFFF;
+    return 0xFF000000u | ((ux * 0x030201u + uy * 0x102030u) & 0xFFFFFF);
+}
+std::uint32_t distinct_colour(std::uint32_t index) {
+    return index << 16 | (255 - index) << 8 | ((index * 7) & 0xFF);
+}
+std::uint32_t shown(int depth, std::uint32_t value) {
+    if (depth == 8) return distinct_colour(value);
+    if (depth == 16) return (value >> 11) << 19 | ((value >> 6) & 31) << 11 | (value & 31) << 3;
+    return value & 0xFFFFFF;
+}
+
+void set_distinct_palette() {
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        const std::uint32_t c = distinct_colour(i);
+        palette_set(static_cast<int>(i), c >> 16, (c >> 8) & 0xFF, c & 0xFF);
+    }
+}
+
+// Writes the pattern into framebuffer lines first to last and marks them.
+void fill_lines(GdiScreen& gdi, int first, int last) {
+    const ScreenState& s = gdi.screen();
+    const int bytes = s.depth / 8;
+    screen_lock();
+    for (int y = first; y <= last; ++y)
+        for (int x = 0; x < s.width; ++x) {
+            const std::uint32_t value = pattern(s.depth, x, y);
+            std::memcpy(s.visible_fb + y * s.pitch + x * bytes, &value, bytes);
+        }
+    screen_unlock(first, last);
+}
+
+// Whether every display row of the window shows its framebuffer line: the pattern on lines first
+// to last, value 0 on the others.
+::testing::AssertionResult shows_lines(GdiScreen& gdi, int first, int last) {
+    const ScreenState& s = gdi.screen();
+    const std::uint32_t mask = s.depth == 16 ? 0xF8F8F8 : 0xFFFFFF;
+    for (int row = 0; row < s.height * s.scanline_size; ++row) {
+        const int y = row / s.scanline_size;
+        const std::vector<std::uint32_t> pixels = gdi.read_row(row);
+        for (int x = 0; x < s.width; ++x) {
+            const std::uint32_t want =
+                shown(s.depth, y >= first && y <= last ? pattern(s.depth, x, y) : 0);
+            if ((pixels[x] & mask) != want)
+                return ::testing::AssertionFailure() << "row " << row << " x " << x << ": "
+                                                     << std::hex << pixels[x] << ", not " << want;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Paints the whole client area white from outside the driver, which does not invalidate it.
+void paint_white(GdiScreen& gdi) {
+    const HDC dc = ::GetDC(gdi.window());
+    const RECT all{0, 0, gdi.screen().width, gdi.screen().height * gdi.screen().scanline_size};
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::ReleaseDC(gdi.window(), dc);
+}
+
+// Each framebuffer layout, drawn straight or through a conversion, shows a band of two lines in
+// the right rows and colours, leaves the others alone, and comes back whole at a paint. The window
+// styles ride along: a frame with the maximise box unless switching is off, or none at all.
+TEST(GdiDriver, EachLayoutShowsItsLinesAndComesBackAtAPaint) {
+    constexpr DWORD framed = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    constexpr DWORD switchable = framed | WS_MAXIMIZEBOX;
+    struct Layout {
+        int width, depth, scanline_size;
+        ModeFlags flags;
+        bool converted;
+        DWORD style;
+    };
+    const Layout layouts[] = {
+        {256, 8, 1, 0, false, switchable},              // every palette entry
+        {10, 16, 1, MODE_NO_FRAME, true, WS_POPUP},     // 5-6-5 to 5-5-5
+        {405, 8, 1, MODE_NO_SWITCH, true, framed},      // rows padded to whole words
+        {402, 8, 1, 0, true, switchable},               // the same
+        {64, 8, 2, 0, true, switchable},                // doubled lines
+        {33, 32, 1, MODE_SHAPED_WINDOW, true, switchable}, // the fourth byte cleared
+        {33, 32, 1, 0, false, switchable},              // straight again after a conversion
+    };
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(::testing::Message() << l.width << " wide, " << l.depth << " bits, lines x"
+                                          << l.scanline_size << ", flags " << l.flags);
+        GdiScreen gdi({.width = l.width, .height = 4, .depth = l.depth,
+                       .scanline_size = l.scanline_size},
+                      l.flags);
+        ASSERT_EQ(gdi.init_result(), 0);
+        EXPECT_EQ(window_state().converter != nullptr, l.converted);
+        const auto style = static_cast<DWORD>(::GetWindowLongA(gdi.window(), GWL_STYLE));
+        EXPECT_EQ(style & (switchable | WS_POPUP | WS_VISIBLE), l.style | WS_VISIBLE);
+        const auto ex_style = static_cast<DWORD>(::GetWindowLongA(gdi.window(), GWL_EXSTYLE));
+        EXPECT_EQ((ex_style & WS_EX_LAYERED) != 0, (l.flags & MODE_SHAPED_WINDOW) != 0);
+        RECT client;
+        ASSERT_TRUE(::GetClientRect(gdi.window(), &client));
+        EXPECT_EQ(client.right, l.width);
+        EXPECT_EQ(client.bottom, 4 * l.scanline_size);
+        expect_centred(gdi.window());
+
+        set_distinct_palette();
+        gdi.settle();
+        fill_lines(gdi, 1, 2);
+        gdi.settle();
+        EXPECT_TRUE(shows_lines(gdi, 1, 2));
+
+        paint_white(gdi);
+        ASSERT_FALSE(shows_lines(gdi, 1, 2)) << "painted over";
+        ::InvalidateRect(gdi.window(), nullptr, FALSE);
+        eventually([&] { return static_cast<bool>(shows_lines(gdi, 1, 2)); });
+        EXPECT_TRUE(shows_lines(gdi, 1, 2)) << "after the paint";
+    }
+}
+
+// Windows before 2000 get the drawn band invalidated too, so that a paint of the whole picture
+// follows; later ones redraw only the band.
+TEST(GdiDriver, OnlyOlderSystemsFollowADrawnBandWithAPaint) {
+    GdiScreen gdi({.width = 33, .height = 4, .depth = 32});
+    ASSERT_EQ(gdi.init_result(), 0);
+    fill_lines(gdi, 0, 3);
+    gdi.settle();
+    for (const int version : {window_state().os_version, 0x400}) {
+        SCOPED_TRACE(version);
+        screen_lock();
+        window_state().os_version = version;
+        screen_unlock(1, 0);
+        paint_white(gdi);
+        screen_lock();
+        screen_unlock(2, 2);
+        gdi.settle();
+        if (version < 0x500) {
+            eventually([&] { return gdi.read_row(0)[0] != 0xFFFFFF; });
+            EXPECT_TRUE(shows_lines(gdi, 0, 3));
+        } else {
+            ::Sleep(100);
+            gdi.settle();
+            EXPECT_EQ(gdi.read_row(2)[4], shown(32, pattern(32, 4, 2)));
+            EXPECT_EQ(gdi.read_row(1)[4], 0xFFFFFFu);
+            EXPECT_EQ(gdi.read_row(3)[4], 0xFFFFFFu);
+        }
+    }
+}
+
+// A palette display draws the 8-bit bitmap through the logical palette realised in the window's
+// device context, so the program's colours must be in that palette at every realisation. Wine's
+// true-colour display never applies a logical palette (it reports no RC_PALETTE even in an 8-bit
+// mode), so the realisations are watched where the driver makes them: its RealizePalette calls go
+// through this program's import table, where the watch puts itself for its lifetime.
+extern "C" UINT(WINAPI* __imp_RealizePalette)(HDC);
+
+class RealisationWatch {
+  public:
+    struct Realisation {
+        HPALETTE palette; // the one selected into the device context
+        std::vector<std::uint32_t> colours; // its entries, as 0x00RRGGBB
+    };
+    RealisationWatch() { install(&watched); }
+    ~RealisationWatch() { install(original); }
+    RealisationWatch(const RealisationWatch&) = delete;
+    RealisationWatch& operator=(const RealisationWatch&) = delete;
+
+    // The realisations since the last call, oldest first.
+    static std::vector<Realisation> take() {
+        ::AcquireSRWLockExclusive(&lock);
+        std::vector<Realisation> taken = std::move(seen);
+        seen.clear();
+        ::ReleaseSRWLockExclusive(&lock);
+        return taken;
+    }
+
+  private:
+    static void install(UINT(WINAPI* realise)(HDC)) {
+        DWORD protection;
+        ::VirtualProtect(&__imp_RealizePalette, sizeof realise, PAGE_READWRITE, &protection);
+        if (!original) original = __imp_RealizePalette;
+        __imp_RealizePalette = realise;
+        ::VirtualProtect(&__imp_RealizePalette, sizeof realise, protection, &protection);
+    }
+    static UINT WINAPI watched(HDC dc) {
+        Realisation r{static_cast<HPALETTE>(::GetCurrentObject(dc, OBJ_PAL)), {}};
+        WORD count = 0;
+        ::GetObjectA(r.palette, sizeof count, &count);
+        std::vector<PALETTEENTRY> entries(count);
+        ::GetPaletteEntries(r.palette, 0, count, entries.data());
+        for (const PALETTEENTRY& e : entries)
+            r.colours.push_back(static_cast<std::uint32_t>(e.peRed << 16 | e.peGreen << 8 | e.peBlue));
+        ::AcquireSRWLockExclusive(&lock);
+        seen.push_back(std::move(r));
+        ::ReleaseSRWLockExclusive(&lock);
+        return original(dc);
+    }
+    static inline UINT(WINAPI* original)(HDC) = nullptr;
+    static inline SRWLOCK lock = SRWLOCK_INIT;
+    static inline std::vector<Realisation> seen;
+};
+
+TEST(GdiDriver, ThePaletteRealisedForDrawingHoldsTheProgramsColours) {
+    RealisationWatch watch;
+    HPALETTE palette = nullptr;
+    {
+        GdiScreen gdi({.width = 64, .height = 16});
+        ASSERT_EQ(gdi.init_result(), 0);
+        RealisationWatch::take();
+        // A colour change alone, without a line to draw, is realised at the next pass.
+        screen_lock();
+        window_set_palette(3, 10, 200, 30);
+        window_set_palette(255, 1, 2, 3);
+        screen_unlock(1, 0);
+        gdi.settle();
+        std::vector<RealisationWatch::Realisation> seen = RealisationWatch::take();
+        ASSERT_FALSE(seen.empty());
+        palette = seen.back().palette;
+        EXPECT_NE(palette, ::GetStockObject(DEFAULT_PALETTE));
+        ASSERT_EQ(seen.back().colours.size(), 256u);
+        EXPECT_EQ(seen.back().colours[3], 0x0AC81Eu);
+        EXPECT_EQ(seen.back().colours[255], 0x010203u);
+
+        // Passes without a change leave the palette as it is.
+        ::Sleep(100);
+        gdi.settle();
+        EXPECT_TRUE(RealisationWatch::take().empty());
+
+        // A paint realises the same palette before drawing.
+        ::InvalidateRect(gdi.window(), nullptr, FALSE);
+        eventually([&] {
+            seen = RealisationWatch::take();
+            return !seen.empty();
+        });
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.back().palette, palette);
+        EXPECT_EQ(seen.back().colours[3], 0x0AC81Eu);
+    }
+    EXPECT_EQ(::GetObjectType(palette), 0u) << "the screen's end deletes its palette";
+}
+
+// Switches with no monitor to ask (a system without MonitorFromWindow) use the primary display:
+// full screen from its corner, windowed in its middle. A shaped window cannot go back to a window
+// on a system before 2000, and stays full screen.
+TEST(GdiDriver, SwitchesWithoutAMonitorAndRefusedShapesKeepAWorkingWindow) {
+    const DisplayMode own = desktop();
+    if (own.first != xga) GTEST_SKIP() << "needs a 1024 by 768 desktop";
+    {
+        GdiScreen gdi({.width = 1024, .height = 768}, MODE_SHAPED_WINDOW);
+        ASSERT_EQ(gdi.init_result(), 0);
+        screen_lock();
+        window_state().entry.MonitorFromWindow = nullptr;
+        screen_unlock(1, 0);
+        for (const bool full : {true, false}) {
+            const HWND before = gdi.window();
+            press_alt_enter(gdi.window());
+            EXPECT_EQ((window_state().flags & MODE_FULLSCREEN) != 0, full);
+            expect_window_matches_flags(1024, 768, own, 8);
+            EXPECT_FALSE(::IsWindow(before)) << "the old window is destroyed";
+        }
+        // Framed, it is taller than the display: the odd pixel of the overhang goes to the top.
+        RECT outer;
+        ASSERT_TRUE(::GetWindowRect(gdi.window(), &outer));
+        EXPECT_EQ(outer.left, (1024 - (outer.right - outer.left)) >> 1);
+        EXPECT_EQ(outer.top, (768 - (outer.bottom - outer.top)) >> 1);
+
+        screen_lock();
+        window_state().os_version = 0x400;
+        screen_unlock(1, 0);
+        press_alt_enter(gdi.window());
+        press_alt_enter(gdi.window());
+        EXPECT_NE(window_state().flags & MODE_FULLSCREEN, 0u);
+        expect_window_matches_flags(1024, 768, own, 8);
+    }
+    EXPECT_EQ(desktop(), own);
+}
+
 TEST(GdiDriver, KeyStatesFollowTheKeyboardOnlyWhileTheWindowIsActive) {
     GdiScreen gdi({.width = 64, .height = 16});
     ASSERT_EQ(gdi.init_result(), 0);
@@ -198,6 +475,14 @@ TEST(GdiDriver, ModeListCountsTwentyFourAndThirtyTwoBitsAsOneDepth) {
     EXPECT_EQ(count_none, 0);
     std::free(const_cast<std::uint32_t*>(modes_32));
     std::free(const_cast<std::uint32_t*>(modes_24));
+    // The test display offers its one size at each of 8, 16 and 32 bits.
+    if (desktop().first != xga) return;
+    for (const int depth : {8, 15, 16, 32}) {
+        int count = 0;
+        auto* modes = gdi_driver.fetch_modes(depth, &count);
+        EXPECT_EQ(std::vector(modes, modes + count), std::vector<std::uint32_t>{xga}) << depth;
+        std::free(const_cast<std::uint32_t*>(modes));
+    }
 }
 
 TEST(GdiDriver, FullScreenHasItsOwnModeUntilTheScreenLeavesIt) {
@@ -237,6 +522,9 @@ TEST(GdiDriver, FailedStartsLeaveNothingBehindAndTheNextStartWorks) {
     BOOL saver = FALSE;
     ::SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, 0);
     WNDCLASSA wc;
+    // No screen is open to present.
+    EXPECT_EQ(gdi_driver.init("zered no screen", 64, 16, 8, 0, 0), -1);
+    window_exit();
     {
         test::TestScreen screen({.width = 400, .height = 80});
         screen->driver = &gdi_driver;
