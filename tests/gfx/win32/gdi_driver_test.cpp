@@ -111,7 +111,9 @@ TEST(GdiDriver, TrueColourPixelsKeepTheirColour) {
 
 // What is painted over the window from outside comes back from the framebuffer at the next paint,
 // though no line was marked.
-std::uint32_t colour(int x) { return 0x102030u + static_cast<std::uint32_t>(x) * 0x030201u; }
+std::uint32_t colour(int x) {
+    return 0x102030u + static_cast<std::uint32_t>(x) * 0x030201u;
+}
 
 TEST(GdiDriver, APaintRestoresWhatWasPaintedOver) {
     GdiScreen gdi({.width = 33, .height = 4, .depth = 32});
@@ -240,20 +242,20 @@ TEST(GdiDriver, EachLayoutShowsItsLinesAndComesBackAtAPaint) {
         DWORD style;
     };
     const Layout layouts[] = {
-        {256, 8, 1, 0, false, switchable},              // every palette entry
-        {10, 16, 1, MODE_NO_FRAME, true, WS_POPUP},     // 5-6-5 to 5-5-5
-        {405, 8, 1, MODE_NO_SWITCH, true, framed},      // rows padded to whole words
-        {402, 8, 1, 0, true, switchable},               // the same
-        {64, 8, 2, 0, true, switchable},                // doubled lines
+        {256, 8, 1, 0, false, switchable},                 // every palette entry
+        {10, 16, 1, MODE_NO_FRAME, true, WS_POPUP},        // 5-6-5 to 5-5-5
+        {405, 8, 1, MODE_NO_SWITCH, true, framed},         // rows padded to whole words
+        {402, 8, 1, 0, true, switchable},                  // the same
+        {64, 8, 2, 0, true, switchable},                   // doubled lines
         {33, 32, 1, MODE_SHAPED_WINDOW, true, switchable}, // the fourth byte cleared
-        {33, 32, 1, 0, false, switchable},              // straight again after a conversion
+        {33, 32, 1, 0, false, switchable},                 // straight again after a conversion
     };
     for (const Layout& l : layouts) {
         SCOPED_TRACE(::testing::Message() << l.width << " wide, " << l.depth << " bits, lines x"
                                           << l.scanline_size << ", flags " << l.flags);
-        GdiScreen gdi({.width = l.width, .height = 4, .depth = l.depth,
-                       .scanline_size = l.scanline_size},
-                      l.flags);
+        GdiScreen gdi(
+            {.width = l.width, .height = 4, .depth = l.depth, .scanline_size = l.scanline_size},
+            l.flags);
         ASSERT_EQ(gdi.init_result(), 0);
         EXPECT_EQ(window_state().converter != nullptr, l.converted);
         const auto style = static_cast<DWORD>(::GetWindowLongA(gdi.window(), GWL_STYLE));
@@ -319,7 +321,7 @@ extern "C" UINT(WINAPI* __imp_RealizePalette)(HDC);
 class RealisationWatch {
   public:
     struct Realisation {
-        HPALETTE palette; // the one selected into the device context
+        HPALETTE palette;                   // the one selected into the device context
         std::vector<std::uint32_t> colours; // its entries, as 0x00RRGGBB
     };
     RealisationWatch() { install(&watched); }
@@ -351,7 +353,8 @@ class RealisationWatch {
         std::vector<PALETTEENTRY> entries(count);
         ::GetPaletteEntries(r.palette, 0, count, entries.data());
         for (const PALETTEENTRY& e : entries)
-            r.colours.push_back(static_cast<std::uint32_t>(e.peRed << 16 | e.peGreen << 8 | e.peBlue));
+            r.colours.push_back(
+                static_cast<std::uint32_t>(e.peRed << 16 | e.peGreen << 8 | e.peBlue));
         ::AcquireSRWLockExclusive(&lock);
         seen.push_back(std::move(r));
         ::ReleaseSRWLockExclusive(&lock);
