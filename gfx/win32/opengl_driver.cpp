@@ -303,7 +303,7 @@ void opengl_exit() {
             ::ReleaseDC(ws.window, gl.gl_dc);
             gl.gl_dc = nullptr;
         }
-        restore_display_mode();
+        restore_display_mode(); // before the window goes
         if (ws.window) {
             ::DestroyWindow(ws.window);
             ws.window = nullptr;
