@@ -1,0 +1,342 @@
+// The window layer on its own, without a display driver: what its init records and resets, the
+// driver thread's start hand-shake, what its exit undoes, the lock, the palette table, the mouse
+// report, the frame wait and window placement. The driver thread's body is a stand-in here.
+#include <process.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "gfx/core/test_screen.h"
+#include "gfx/win32/window.h"
+
+namespace {
+
+using namespace zered;
+
+// What the stand-in thread bodies saw and did.
+HANDLE seen_start_event = nullptr;
+std::atomic<int> body_finished{0};
+int teardowns = 0;
+
+// Signals its start, stays while the layer runs, then takes a little longer to finish than the
+// layer's exit would wait without waiting for it.
+void starts_and_runs(HANDLE start_event) {
+    seen_start_event = start_event;
+    ::SetEvent(start_event);
+    while (window_running())
+        ::Sleep(1);
+    ::Sleep(60);
+    body_finished = 1;
+}
+
+// Ends before it has signalled, as a body whose window could not be made does.
+void ends_at_once(HANDLE start_event) {
+    seen_start_event = start_event;
+    body_finished = 1;
+}
+
+void count_teardown() {
+    ++teardowns;
+}
+
+bool handle_closed(HANDLE handle) {
+    return ::WaitForSingleObject(handle, 0) == WAIT_FAILED;
+}
+
+BOOL screen_saver_active() {
+    BOOL active = FALSE;
+    ::SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
+    return active;
+}
+
+RECT whole_clip() {
+    RECT rect;
+    ::ClipCursor(nullptr);
+    ::GetClipCursor(&rect);
+    return rect;
+}
+
+class WindowLayer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window_state_clear();
+        seen_start_event = nullptr;
+        body_finished = 0;
+        teardowns = 0;
+    }
+    void TearDown() override {
+        window_exit();
+        window_state_clear();
+        ::SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, 0);
+    }
+    // Gives the layer's init the stand-in body and hooks a driver would.
+    int init(const char* title, ModeFlags flags, void (*body)(HANDLE) = starts_and_runs) {
+        window_state().driver_thread_proc = body;
+        window_state().window_teardown_hook = count_teardown;
+        return window_init(title, 320, 200, 16, 70, flags);
+    }
+
+    test::TestScreen screen{{.width = 32, .height = 8}};
+};
+
+TEST_F(WindowLayer, InitRecordsTheScreenStartsTheThreadAndExitUndoesIt) {
+    struct Case {
+        ModeFlags flags;
+        UINT class_style;
+        bool threaded;
+        int priority;
+    };
+    const HMODULE user32 = ::GetModuleHandleA("USER32");
+    for (const Case& c :
+         {Case{0, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, true, THREAD_PRIORITY_NORMAL},
+          Case{MODE_HIGH_PRIORITY, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, true,
+               THREAD_PRIORITY_ABOVE_NORMAL},
+          Case{MODE_OPENGL, CS_DBLCLKS, false, 0}}) {
+        SCOPED_TRACE(c.flags);
+        SetUp();
+        // Left over from an earlier screen: none of it may reach this one.
+        WindowProcessState& ps = window_process_state();
+        ps.cursor_visible = 0;
+        ps.pointer.last_screen_x = 12;
+        ps.tracking = 1;
+        ps.wheel = 3;
+        ps.hwheel = -2;
+        ps.buttons = 5;
+        ps.wide_chars.reserve(8);
+        ps.narrow_chars.reserve(8);
+        window_state().clip_cursor = 1;
+        ::SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, 0);
+        ASSERT_EQ(screen_saver_active(), TRUE);
+
+        const char* title = "layer test";
+        ASSERT_EQ(init(title, c.flags), 0);
+        const WindowState& ws = window_state();
+        EXPECT_TRUE(window_running());
+        EXPECT_EQ(std::vector({ws.width, ws.height, ws.depth, ws.requested_refresh}),
+                  std::vector({320, 200, 16, 70}));
+        EXPECT_EQ(ws.flags, c.flags);
+        EXPECT_EQ(ws.title, title);
+        EXPECT_EQ(ws.instance, ::GetModuleHandleA(nullptr));
+        EXPECT_STREQ(ws.class_name, "zeredclass_layer test");
+        EXPECT_EQ(std::vector({ps.cursor_visible, ps.pointer.last_screen_x, ps.tracking, ps.wheel,
+                               ps.hwheel, ps.buttons, ws.clip_cursor}),
+                  std::vector({1, no_last_position, 0, 0, 0, 0, 0}));
+        EXPECT_EQ(ps.wide_chars.capacity + ps.narrow_chars.capacity, 0);
+        EXPECT_EQ(screen_saver_active(), FALSE);
+
+        OSVERSIONINFOA version{};
+        version.dwOSVersionInfoSize = sizeof version;
+        ASSERT_TRUE(::GetVersionExA(&version));
+        EXPECT_EQ(ws.os_version,
+                  static_cast<int>(version.dwMajorVersion << 8 | version.dwMinorVersion));
+        // The system has every optional entry point, the real leave notification among them.
+        const auto entry = [user32](const char* name) {
+            return reinterpret_cast<void*>(::GetProcAddress(user32, name));
+        };
+        EXPECT_EQ(reinterpret_cast<void*>(ws.entry.SetLayeredWindowAttributes),
+                  entry("SetLayeredWindowAttributes"));
+        EXPECT_EQ(reinterpret_cast<void*>(ws.entry.MonitorFromWindow), entry("MonitorFromWindow"));
+        EXPECT_EQ(reinterpret_cast<void*>(ws.entry.MonitorFromPoint), entry("MonitorFromPoint"));
+        EXPECT_EQ(reinterpret_cast<void*>(ws.entry.FlashWindowEx), entry("FlashWindowEx"));
+        EXPECT_EQ(reinterpret_cast<void*>(ws.entry.TrackMouseEvent), entry("TrackMouseEvent"));
+        EXPECT_EQ(reinterpret_cast<void*>(ws.entry.GetMonitorInfoA), entry("GetMonitorInfoA"));
+        EXPECT_EQ(reinterpret_cast<void*>(ws.entry.ChangeDisplaySettingsExA),
+                  entry("ChangeDisplaySettingsExA"));
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        EXPECT_EQ(ws.monitor, ::MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST));
+
+        WNDCLASSA wc{};
+        ASSERT_TRUE(::GetClassInfoA(ws.instance, "zeredclass_layer test", &wc));
+        EXPECT_EQ(wc.style, c.class_style);
+        EXPECT_EQ(wc.lpfnWndProc, handle_window_message);
+        EXPECT_NE(wc.hIcon, nullptr);
+        EXPECT_EQ(wc.hCursor, ::LoadCursorA(nullptr, IDC_ARROW));
+
+        const HANDLE thread = ps.driver_thread;
+        EXPECT_EQ(thread != nullptr, c.threaded);
+        EXPECT_EQ(ps.driver_lock_ready, c.threaded);
+        if (c.threaded) {
+            EXPECT_EQ(::GetThreadPriority(thread), c.priority);
+            // The hand-shake's event is the layer's to close once the thread has started.
+            EXPECT_TRUE(handle_closed(seen_start_event));
+        } else {
+            EXPECT_EQ(seen_start_event, nullptr);
+        }
+
+        window_exit();
+        EXPECT_FALSE(window_running());
+        EXPECT_EQ(teardowns, 1);
+        EXPECT_EQ(body_finished.load(), c.threaded ? 1 : 0);
+        EXPECT_EQ(ps.driver_thread, nullptr);
+        if (c.threaded) {
+            EXPECT_TRUE(handle_closed(thread));
+        }
+        EXPECT_FALSE(ps.driver_lock_ready);
+        EXPECT_EQ(screen_saver_active(), TRUE);
+        EXPECT_FALSE(::GetClassInfoA(ws.instance, "zeredclass_layer test", &wc));
+        // A second exit finds nothing left to do.
+        window_exit();
+        EXPECT_EQ(teardowns, 1);
+    }
+}
+
+TEST_F(WindowLayer, ClassNameTakesWhatFitsOfTheTitle) {
+    const std::string long_title(200, 't');
+    const std::string prefix = "zeredclass_";
+    for (const auto& [title, name] :
+         {std::pair<const char*, std::string>{nullptr, prefix},
+          {"x", prefix + "x"},
+          {long_title.c_str(), prefix + std::string(window_class_name_size - 1 - prefix.size(), 't')}}) {
+        SetUp();
+        ASSERT_EQ(init(title, MODE_OPENGL), 0);
+        EXPECT_EQ(std::string(window_state().class_name), name);
+        WNDCLASSA wc{};
+        EXPECT_TRUE(::GetClassInfoA(window_state().instance, name.c_str(), &wc));
+        window_exit();
+    }
+}
+
+TEST_F(WindowLayer, ThreadThatEndsBeforeItsStartFailsTheInit) {
+    EXPECT_EQ(init("layer test", 0, ends_at_once), -1);
+    EXPECT_EQ(body_finished.load(), 1);
+    EXPECT_TRUE(handle_closed(seen_start_event));
+    window_exit();
+    EXPECT_EQ(window_process_state().driver_thread, nullptr);
+    EXPECT_FALSE(window_process_state().driver_lock_ready);
+}
+
+TEST_F(WindowLayer, ExitLetsGoOfTheScreenLockAndTheCursor) {
+    for (const int held : {0, 2}) {
+        SetUp();
+        ASSERT_EQ(init("layer test", 0), 0);
+        screen->lock_count = held;
+        screen.driver().clear();
+        window_state().clip_cursor = 1;
+        const RECT whole = whole_clip();
+        RECT corner{0, 0, 50, 50};
+        ::ClipCursor(&corner);
+        window_exit();
+        EXPECT_EQ(screen->lock_count, 0);
+        EXPECT_EQ(screen.driver().unlocks, held ? 1 : 0);
+        EXPECT_EQ(window_state().clip_cursor, 0);
+        RECT clip;
+        ::GetClipCursor(&clip);
+        EXPECT_TRUE(::EqualRect(&clip, &whole));
+        ::ClipCursor(nullptr);
+    }
+}
+
+unsigned __stdcall take_layer_lock(void* entered) {
+    window_lock();
+    static_cast<std::atomic<int>*>(entered)->store(1);
+    window_unlock();
+    return 0;
+}
+
+TEST_F(WindowLayer, LockKeepsOtherThreadsOutUntilReleased) {
+    ASSERT_EQ(init("layer test", 0), 0);
+    std::atomic<int> entered{0};
+    window_lock();
+    const auto other = reinterpret_cast<HANDLE>(
+        ::_beginthreadex(nullptr, 0, take_layer_lock, &entered, 0, nullptr));
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(::WaitForSingleObject(other, 100), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(entered.load(), 0);
+    window_unlock();
+    EXPECT_EQ(::WaitForSingleObject(other, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(entered.load(), 1);
+    ::CloseHandle(other);
+}
+
+TEST_F(WindowLayer, PaletteEntriesOutsideTheTableChangeNothing) {
+    struct Call {
+        int index;
+        bool stored;
+    };
+    for (const Call& call : {Call{-1, false}, Call{0, true}, Call{1, true}, Call{254, true},
+                             Call{255, true}, Call{256, false}}) {
+        window_state_clear();
+        window_set_palette(call.index, 10, 20, 30);
+        EXPECT_EQ(window_state().palette_changed, call.stored ? 1 : 0) << call.index;
+        if (call.stored) {
+            const PALETTEENTRY& e = window_state().palette_entries[call.index];
+            EXPECT_EQ(std::vector({e.peRed, e.peGreen, e.peBlue, e.peFlags}),
+                      std::vector<BYTE>({10, 20, 30, PC_NOCOLLAPSE}))
+                << call.index;
+        }
+        EXPECT_EQ(window_state().converter, nullptr) << call.index;
+    }
+}
+
+TEST_F(WindowLayer, MouseIsReportedOnlyWhileActiveAndInside) {
+    WindowProcessState& ps = window_process_state();
+    ps.pointer.mouse_x = 17;
+    ps.pointer.mouse_y = 9;
+    ps.wheel = -4;
+    ps.buttons = BUTTON_RIGHT | BUTTON_EXTRA_2;
+    window_state().clip_cursor = 1;
+    struct Case {
+        int active, inside, result;
+    };
+    for (const Case& c : {Case{0, 0, -1}, Case{1, 0, -1}, Case{0, 1, -1}, Case{1, 1, 0}}) {
+        window_state().active = c.active;
+        ps.cursor_inside = c.inside;
+        int x = 0, y = 0, wheel = 0, buttons = 0, clipped = 0;
+        EXPECT_EQ(window_get_mouse(&x, &y, &wheel, &buttons, &clipped), c.result)
+            << c.active << c.inside;
+        if (c.result == 0) {
+            EXPECT_EQ(std::vector({x, y, wheel, buttons, clipped}),
+                      std::vector({17, 9, -4, BUTTON_RIGHT | BUTTON_EXTRA_2, 1}));
+        }
+    }
+    ps.cursor_inside = 0;
+    ps.wheel = 0;
+    ps.buttons = 0;
+}
+
+TEST_F(WindowLayer, FrameWaitFollowsTheScreensRefreshRate) {
+    struct Case {
+        int rate;
+        ULONGLONG at_least, below;
+    };
+    for (const Case& c : {Case{10, 95, 600}, Case{0, 12, 600}}) {
+        screen->refresh_rate = c.rate;
+        const ULONGLONG start = ::GetTickCount64();
+        window_wait_vsync();
+        const ULONGLONG waited = ::GetTickCount64() - start;
+        EXPECT_GE(waited, c.at_least) << c.rate;
+        EXPECT_LT(waited, c.below) << c.rate;
+    }
+}
+
+TEST(WindowPlacement, CentredOnTheMonitorOrThePrimaryScreen) {
+    MONITORINFOEXA monitor{};
+    monitor.rcMonitor = RECT{100, 50, 1124, 818}; // 1024 by 768, not at the origin
+    struct Case {
+        int width, height;
+        LONG x, y;
+    };
+    // An odd leftover goes right and below; a window larger than the area stands out on both
+    // sides, rounded towards the top left.
+    for (const Case& c : {Case{400, 300, 412, 284}, Case{401, 301, 411, 283},
+                          Case{1024, 768, 100, 50}, Case{1027, 771, 98, 48}}) {
+        const POINT at = window_centred_position(&monitor, c.width, c.height);
+        EXPECT_EQ(std::vector({at.x, at.y}), std::vector({c.x, c.y})) << c.width;
+    }
+    // Without a monitor, the primary screen (the test display's 1024 by 768).
+    if (::GetSystemMetrics(SM_CXSCREEN) != 1024 || ::GetSystemMetrics(SM_CYSCREEN) != 768)
+        GTEST_SKIP() << "needs a 1024 by 768 screen";
+    for (const Case& c : {Case{400, 300, 312, 234}, Case{401, 301, 311, 233},
+                          Case{1027, 771, -2, -2}}) {
+        const POINT at = window_centred_position(nullptr, c.width, c.height);
+        EXPECT_EQ(std::vector({at.x, at.y}), std::vector({c.x, c.y})) << c.width;
+    }
+}
+
+} // namespace
