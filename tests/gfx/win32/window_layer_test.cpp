@@ -6,12 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "gfx/console/key_tables.h"
+#include "gfx/console/key_translate.h"
 #include "gfx/core/test_screen.h"
+#include "gfx/win32/gdi_screen.h"
 #include "gfx/win32/window.h"
 
 namespace {
@@ -337,6 +341,160 @@ TEST(WindowPlacement, CentredOnTheMonitorOrThePrimaryScreen) {
         const POINT at = window_centred_position(nullptr, c.width, c.height);
         EXPECT_EQ(std::vector({at.x, at.y}), std::vector({c.x, c.y})) << c.width;
     }
+}
+
+// A window made on the test's own thread, as the OpenGL driver makes its window: the procedure
+// handles each message as it is sent, with this thread's key state.
+class OwnThreadWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window_state_clear();
+        ASSERT_EQ(window_init("own thread", 200, 100, 32, 0, MODE_OPENGL), 0);
+    }
+    void TearDown() override {
+        if (window_state().window) ::DestroyWindow(window_state().window);
+        window_exit();
+        window_state_clear();
+        BYTE none[256] = {};
+        ::SetKeyboardState(none);
+        gditest::take_keys();
+    }
+    HWND open(ModeFlags flags = 0) {
+        window_state().flags = MODE_OPENGL | flags;
+        EXPECT_EQ(open_window(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 37, 29, 300, 200), 0);
+        gditest::take_events();
+        return window_state().window;
+    }
+    std::vector<LONG> outer() {
+        RECT rect{};
+        ::GetWindowRect(window_state().window, &rect);
+        return {rect.left, rect.top, rect.right, rect.bottom};
+    }
+
+    test::TestScreen screen{{.width = 32, .height = 8}};
+};
+
+TEST_F(OwnThreadWindow, OpenedWindowKeepsItsPlaceComesForwardAndMayStayOnTop) {
+    for (const ModeFlags flags : {ModeFlags{0}, ModeFlags{MODE_ALWAYS_ON_TOP}}) {
+        const HWND window = open(flags);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(outer(), (std::vector<LONG>{37, 29, 337, 229})) << flags;
+        EXPECT_EQ(std::vector({window_state().created_width, window_state().created_height}),
+                  std::vector({300, 200}));
+        EXPECT_EQ((::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0,
+                  flags == MODE_ALWAYS_ON_TOP);
+        EXPECT_EQ(::GetForegroundWindow(), window) << flags;
+        ::DestroyWindow(window);
+        window_state().window = nullptr;
+    }
+    // Without its class no window can be made.
+    std::strcpy(window_state().class_name, "zeredclass_not registered");
+    EXPECT_EQ(open_window(WS_OVERLAPPEDWINDOW, 0, 37, 29, 300, 200), -1);
+    EXPECT_EQ(window_state().window, nullptr);
+}
+
+TEST_F(OwnThreadWindow, ClientAreaInScreenCoordinates) {
+    const HWND window = open();
+    RECT client{};
+    ASSERT_TRUE(::GetClientRect(window, &client));
+    POINT origin{0, 0};
+    ::ClientToScreen(window, &origin);
+    ASSERT_NE(origin.x, 0);
+    ASSERT_NE(origin.y, 0);
+    RECT on_screen{};
+    ASSERT_TRUE(client_rect_on_screen(window, on_screen));
+    EXPECT_EQ(std::vector({on_screen.left, on_screen.top, on_screen.right, on_screen.bottom}),
+              std::vector({origin.x, origin.y, origin.x + client.right, origin.y + client.bottom}));
+    ::DestroyWindow(window);
+    window_state().window = nullptr;
+    EXPECT_FALSE(client_rect_on_screen(window, on_screen));
+}
+
+TEST_F(OwnThreadWindow, TitleAndPositionFromTheProgram) {
+    const HWND window = open();
+    char text[32] = {};
+    window_set_title("renamed");
+    ::GetWindowTextA(window, text, sizeof text);
+    EXPECT_STREQ(text, "renamed");
+    EXPECT_STREQ(window_state().title, "renamed");
+    window_set_title(nullptr);
+    ::GetWindowTextA(window, text, sizeof text);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(window_state().title, nullptr);
+
+    // A move keeps the size.
+    EXPECT_EQ(window_set_position(51, 43), 0);
+    EXPECT_TRUE(gditest::eventually([&] {
+        drain_messages();
+        return outer() == std::vector<LONG>{51, 43, 351, 243};
+    })) << outer()[0] << ", " << outer()[1] << ", " << outer()[2] << ", " << outer()[3];
+}
+
+TEST_F(OwnThreadWindow, MonitorInformationNeedsTheEntryPointAndAMonitor) {
+    MONITORINFOEXA info;
+    ASSERT_NE(window_state().monitor, nullptr);
+    ASSERT_TRUE(window_monitor_info(info));
+    EXPECT_EQ(info.cbSize, sizeof info);
+    EXPECT_EQ(std::vector({info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right,
+                           info.rcMonitor.bottom}),
+              std::vector<LONG>({0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+                                 ::GetSystemMetrics(SM_CYSCREEN)}));
+    EXPECT_NE(info.szDevice[0], '\0');
+
+    const HMONITOR monitor = window_state().monitor;
+    window_state().monitor = nullptr;
+    EXPECT_FALSE(window_monitor_info(info));
+    window_state().monitor = monitor;
+    window_state().entry.GetMonitorInfoA = nullptr;
+    EXPECT_FALSE(window_monitor_info(info));
+}
+
+// The modifiers of a key come from the key state of the thread the window's messages are handled
+// on; a key only toggled (Caps Lock style, the low bit) is not held.
+TEST_F(OwnThreadWindow, KeyModifiersComeFromTheThreadsKeyState) {
+    const HWND window = open();
+    const int modifier_keys[] = {VK_SHIFT,   VK_LSHIFT, VK_RSHIFT, VK_CONTROL, VK_LCONTROL,
+                                 VK_RCONTROL, VK_MENU,   VK_LMENU,  VK_RMENU};
+    struct Held {
+        int key;
+        KeyModifiers modifiers;
+    };
+    // Per key: F1, and the arrow Up of the enhanced block and of the keypad.
+    struct Key {
+        UINT virtual_key;
+        int scan_code;
+        bool extended;
+    };
+    const Key keys[] = {{VK_F1, 0x3B, false}, {VK_UP, 0x48, true}, {VK_UP, 0x48, false}};
+    std::vector<std::int32_t> plain_f1_codes;
+    for (const Held& held :
+         {Held{0, 0}, Held{VK_SHIFT, KEYMOD_SHIFT}, Held{VK_LSHIFT, KEYMOD_SHIFT},
+          Held{VK_RSHIFT, KEYMOD_SHIFT}, Held{VK_CONTROL, KEYMOD_LEFT_CTRL},
+          Held{VK_LCONTROL, KEYMOD_LEFT_CTRL}, Held{VK_RCONTROL, KEYMOD_RIGHT_CTRL},
+          Held{VK_MENU, KEYMOD_LEFT_ALT}, Held{VK_LMENU, KEYMOD_LEFT_ALT},
+          Held{VK_RMENU, KEYMOD_RIGHT_ALT}}) {
+        BYTE state[256] = {};
+        for (const int key : modifier_keys)
+            state[key] = 0x01;
+        if (held.key) state[held.key] = 0x80;
+        ASSERT_TRUE(::SetKeyboardState(state));
+        for (const Key& k : keys) {
+            ::SendMessageA(window, WM_KEYDOWN, k.virtual_key,
+                           1 | k.scan_code << 16 | (k.extended ? 1 << 24 : 0));
+            const std::int32_t code =
+                translate_key(0, k.scan_code, k.virtual_key,
+                              held.modifiers | (k.extended ? KEYMOD_ENHANCED : 0), 0);
+            EXPECT_EQ(gditest::take_keys(),
+                      code > 255 ? std::vector{code} : std::vector<std::int32_t>{})
+                << held.key << " " << k.virtual_key << " " << k.extended;
+            if (k.virtual_key == VK_F1) plain_f1_codes.push_back(code);
+        }
+        gditest::take_events();
+    }
+    // Plain, Shift, Ctrl and Alt give F1 four different codes.
+    std::sort(plain_f1_codes.begin(), plain_f1_codes.end());
+    EXPECT_EQ(std::unique(plain_f1_codes.begin(), plain_f1_codes.end()) - plain_f1_codes.begin(),
+              4);
 }
 
 } // namespace
