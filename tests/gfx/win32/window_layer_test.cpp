@@ -159,7 +159,9 @@ TEST_F(WindowLayer, InitRecordsTheScreenStartsTheThreadAndExitUndoesIt) {
         ASSERT_TRUE(::GetClassInfoA(ws.instance, "zeredclass_layer test", &wc));
         EXPECT_EQ(wc.style, c.class_style);
         EXPECT_EQ(wc.lpfnWndProc, handle_window_message);
-        EXPECT_NE(wc.hIcon, nullptr);
+        // The program's own icon where it has one, the system's otherwise.
+        const HICON own_icon = ::LoadIconA(ws.instance, "ZERED_PROGRAM_ICON");
+        EXPECT_EQ(wc.hIcon, own_icon ? own_icon : ::LoadIconA(nullptr, IDI_APPLICATION));
         EXPECT_EQ(wc.hCursor, ::LoadCursorA(nullptr, IDC_ARROW));
 
         const HANDLE thread = ps.driver_thread;
@@ -182,6 +184,7 @@ TEST_F(WindowLayer, InitRecordsTheScreenStartsTheThreadAndExitUndoesIt) {
             EXPECT_TRUE(handle_closed(thread));
         }
         EXPECT_FALSE(ps.driver_lock_ready);
+        EXPECT_EQ(ps.wide_chars.capacity + ps.narrow_chars.capacity, 0);
         EXPECT_EQ(screen_saver_active(), TRUE);
         EXPECT_FALSE(::GetClassInfoA(ws.instance, "zeredclass_layer test", &wc));
         // A second exit finds nothing left to do.
@@ -359,9 +362,9 @@ class OwnThreadWindow : public ::testing::Test {
         ::SetKeyboardState(none);
         gditest::take_keys();
     }
-    HWND open(ModeFlags flags = 0) {
+    HWND open(ModeFlags flags = 0, DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE) {
         window_state().flags = MODE_OPENGL | flags;
-        EXPECT_EQ(open_window(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 37, 29, 300, 200), 0);
+        EXPECT_EQ(open_window(style, 0, 37, 29, 300, 200), 0);
         gditest::take_events();
         return window_state().window;
     }
@@ -375,8 +378,9 @@ class OwnThreadWindow : public ::testing::Test {
 };
 
 TEST_F(OwnThreadWindow, OpenedWindowKeepsItsPlaceComesForwardAndMayStayOnTop) {
+    // Made hidden, so that only the layer can bring it forward.
     for (const ModeFlags flags : {ModeFlags{0}, ModeFlags{MODE_ALWAYS_ON_TOP}}) {
-        const HWND window = open(flags);
+        const HWND window = open(flags, WS_OVERLAPPEDWINDOW);
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(outer(), (std::vector<LONG>{37, 29, 337, 229})) << flags;
         EXPECT_EQ(std::vector({window_state().created_width, window_state().created_height}),
@@ -411,7 +415,8 @@ TEST_F(OwnThreadWindow, ClientAreaInScreenCoordinates) {
 }
 
 TEST_F(OwnThreadWindow, TitleAndPositionFromTheProgram) {
-    const HWND window = open();
+    // A bare window: nothing but the move itself keeps its size.
+    const HWND window = open(0, WS_POPUP | WS_VISIBLE);
     char text[32] = {};
     window_set_title("renamed");
     ::GetWindowTextA(window, text, sizeof text);
@@ -447,6 +452,29 @@ TEST_F(OwnThreadWindow, MonitorInformationNeedsTheEntryPointAndAMonitor) {
     window_state().monitor = monitor;
     window_state().entry.GetMonitorInfoA = nullptr;
     EXPECT_FALSE(window_monitor_info(info));
+}
+
+// A key pressed with Alt is a press like any other, so that Alt combinations reach the program;
+// an inactive window leaves them to the system.
+TEST_F(OwnThreadWindow, AltCombinationsReachTheProgramOnlyFromTheActiveWindow) {
+    const HWND window = open();
+    BYTE state[256] = {};
+    state[VK_MENU] = state[VK_LMENU] = 0x80;
+    ASSERT_TRUE(::SetKeyboardState(state));
+    const LPARAM alt_x = 1 | 0x2D << 16 | 1 << 29;
+    for (const int active : {1, 0}) {
+        window_state().active = active;
+        ::SendMessageA(window, WM_SYSKEYDOWN, 'X', alt_x);
+        ::SendMessageA(window, WM_SYSKEYUP, 'X', alt_x | 1 << 30 | static_cast<LPARAM>(1u << 31));
+        EXPECT_EQ(gditest::take_keys(),
+                  active ? std::vector<std::int32_t>{0x2DFF} : std::vector<std::int32_t>{});
+        std::vector<std::vector<std::int32_t>> events;
+        for (const Event& e : gditest::take_events())
+            events.push_back({e.type, e.field1, e.field2});
+        using Rows = std::vector<std::vector<std::int32_t>>;
+        const Rows pressed_and_released{{EVENT_KEY_PRESSED, 45, 0}, {EVENT_KEY_RELEASED, 45, 0}};
+        EXPECT_EQ(events, active ? pressed_and_released : Rows{});
+    }
 }
 
 // The modifiers of a key come from the key state of the thread the window's messages are handled

@@ -116,8 +116,15 @@ TEST_F(WindowMessages, AltAndF10MakeNoEventAndOpenNoMenu) {
 
 TEST_F(WindowMessages, MouseEntersMovesAndLeaves) {
     const POINT start = client_to_screen(100, 40);
+    RECT whole;
+    ::ClipCursor(nullptr);
+    ::GetClipCursor(&whole);
     ::SetCursorPos(start.x, start.y);
     EXPECT_EQ(fields(events_arriving(), 0), Rows{{EVENT_MOUSE_ENTERED}});
+    // The program has not asked for the cursor to be kept in the window.
+    RECT confined;
+    ::GetClipCursor(&confined);
+    EXPECT_TRUE(::EqualRect(&confined, &whole));
 
     ::SetCursorPos(start.x + 5, start.y + 3);
     EXPECT_EQ(fields(events_arriving(), 4), (Rows{{EVENT_MOUSE_MOVED, 105, 43, 5, 3}}));
@@ -152,6 +159,7 @@ TEST(WindowMouse, FirstMoveOfAScreenMakesNoMoveEvent) {
 }
 
 TEST_F(WindowMessages, LeaveFallbackPollsUntilTheCursorHasGone) {
+    EXPECT_FALSE(leave_tracking_fallback(nullptr));
     TRACKMOUSEEVENT hover{sizeof hover, TME_HOVER, gdi.window(), 0};
     EXPECT_FALSE(leave_tracking_fallback(&hover));
     TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, gdi.window(), 0};
@@ -363,8 +371,10 @@ TEST_F(WindowMessages, LeavingCountsOnlyInAnActiveWindow) {
 }
 
 TEST_F(WindowMessages, WindowKeepsTheSizeItWasMadeWith) {
-    RECT outer;
+    RECT outer, client;
     ASSERT_TRUE(::GetWindowRect(gdi.window(), &outer));
+    ASSERT_TRUE(::GetClientRect(gdi.window(), &client));
+    EXPECT_EQ(std::vector({client.right, client.bottom}), std::vector<LONG>({400, 80}));
     const POINT size{outer.right - outer.left, outer.bottom - outer.top};
     EXPECT_EQ(std::vector({window_state().created_width, window_state().created_height}),
               std::vector<int>({size.x, size.y}));
