@@ -175,6 +175,9 @@ TEST_F(WindowLayer, InitRecordsTheScreenStartsTheThreadAndExitUndoesIt) {
             EXPECT_EQ(seen_start_event, nullptr);
         }
 
+        // As the character conversions of a screen leave them.
+        ps.wide_chars.reserve(4);
+        ps.narrow_chars.reserve(4);
         window_exit();
         EXPECT_FALSE(window_running());
         EXPECT_EQ(teardowns, 1);
