@@ -202,7 +202,8 @@ TEST_F(WindowLayer, ClassNameTakesWhatFitsOfTheTitle) {
     for (const auto& [title, name] :
          {std::pair<const char*, std::string>{nullptr, prefix},
           {"x", prefix + "x"},
-          {long_title.c_str(), prefix + std::string(window_class_name_size - 1 - prefix.size(), 't')}}) {
+          {long_title.c_str(),
+           prefix + std::string(window_class_name_size - 1 - prefix.size(), 't')}}) {
         SetUp();
         ASSERT_EQ(init(title, MODE_OPENGL), 0);
         EXPECT_EQ(std::string(window_state().class_name), name);
@@ -342,8 +343,8 @@ TEST(WindowPlacement, CentredOnTheMonitorOrThePrimaryScreen) {
     // Without a monitor, the primary screen (the test display's 1024 by 768).
     if (::GetSystemMetrics(SM_CXSCREEN) != 1024 || ::GetSystemMetrics(SM_CYSCREEN) != 768)
         GTEST_SKIP() << "needs a 1024 by 768 screen";
-    for (const Case& c : {Case{400, 300, 312, 234}, Case{401, 301, 311, 233},
-                          Case{1027, 771, -2, -2}}) {
+    for (const Case& c :
+         {Case{400, 300, 312, 234}, Case{401, 301, 311, 233}, Case{1027, 771, -2, -2}}) {
         const POINT at = window_centred_position(nullptr, c.width, c.height);
         EXPECT_EQ(std::vector({at.x, at.y}), std::vector({c.x, c.y})) << c.width;
     }
@@ -435,7 +436,8 @@ TEST_F(OwnThreadWindow, TitleAndPositionFromTheProgram) {
     EXPECT_TRUE(gditest::eventually([&] {
         drain_messages();
         return outer() == std::vector<LONG>{51, 43, 351, 243};
-    })) << outer()[0] << ", " << outer()[1] << ", " << outer()[2] << ", " << outer()[3];
+    })) << outer()[0]
+        << ", " << outer()[1] << ", " << outer()[2] << ", " << outer()[3];
 }
 
 TEST_F(OwnThreadWindow, MonitorInformationNeedsTheEntryPointAndAMonitor) {
@@ -445,8 +447,8 @@ TEST_F(OwnThreadWindow, MonitorInformationNeedsTheEntryPointAndAMonitor) {
     EXPECT_EQ(info.cbSize, sizeof info);
     EXPECT_EQ(std::vector({info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right,
                            info.rcMonitor.bottom}),
-              std::vector<LONG>({0, 0, ::GetSystemMetrics(SM_CXSCREEN),
-                                 ::GetSystemMetrics(SM_CYSCREEN)}));
+              std::vector<LONG>(
+                  {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}));
     EXPECT_NE(info.szDevice[0], '\0');
 
     const HMONITOR monitor = window_state().monitor;
@@ -484,7 +486,7 @@ TEST_F(OwnThreadWindow, AltCombinationsReachTheProgramOnlyFromTheActiveWindow) {
 // on; a key only toggled (Caps Lock style, the low bit) is not held.
 TEST_F(OwnThreadWindow, KeyModifiersComeFromTheThreadsKeyState) {
     const HWND window = open();
-    const int modifier_keys[] = {VK_SHIFT,   VK_LSHIFT, VK_RSHIFT, VK_CONTROL, VK_LCONTROL,
+    const int modifier_keys[] = {VK_SHIFT,    VK_LSHIFT, VK_RSHIFT, VK_CONTROL, VK_LCONTROL,
                                  VK_RCONTROL, VK_MENU,   VK_LMENU,  VK_RMENU};
     struct Held {
         int key;

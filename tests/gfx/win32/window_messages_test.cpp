@@ -252,12 +252,13 @@ TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
     EXPECT_EQ(window_set_position(window_position_query, window_position_query),
               rect.top << 16 | (rect.left & 0xFFFF));
     // x in the low 16 bits (two's complement when left of the screen), y above them.
-    for (const auto& [x, y, answer] : {std::tuple{101, 61, 61 << 16 | 101},
-                                      std::tuple{-3, 7, 7 << 16 | 0xFFFD}}) {
+    for (const auto& [x, y, answer] :
+         {std::tuple{101, 61, 61 << 16 | 101}, std::tuple{-3, 7, 7 << 16 | 0xFFFD}}) {
         EXPECT_EQ(window_set_position(x, y), 0);
         EXPECT_TRUE(eventually([&] {
             return window_set_position(window_position_query, window_position_query) == answer;
-        })) << x << ", " << y;
+        })) << x
+            << ", " << y;
     }
 
     // Beyond the right edge the cursor stops at the last column.
@@ -316,7 +317,8 @@ TEST_F(WindowMessages, TitlePositionAndCursorFromTheProgramsThread) {
 // and nothing else.
 TEST_F(WindowMessages, WheelsAndExtraButtonsFollowTheSystemVersion) {
     const Rows wheel{{EVENT_WHEEL, 1, 0, 0, 0}};
-    const Rows extras{{EVENT_HORIZONTAL_WHEEL, -1, 0, 0, 0}, {EVENT_BUTTON_PRESSED, 8, 0, 0, 0},
+    const Rows extras{{EVENT_HORIZONTAL_WHEEL, -1, 0, 0, 0},
+                      {EVENT_BUTTON_PRESSED, 8, 0, 0, 0},
                       {EVENT_BUTTON_RELEASED, 8, 0, 0, 0},
                       {EVENT_BUTTON_DOUBLE_CLICKED, 16, 0, 0, 0},
                       {EVENT_BUTTON_RELEASED, 16, 0, 0, 0}};
@@ -437,11 +439,11 @@ TEST_F(WindowMessages, OnlyAltEnterOrMaximiseInTheActiveWindowSwitches) {
         LPARAM lparam;
     };
     const LPARAM alt = 1 | 0x1C << 16 | 1 << 29;
-    for (const Message& m : {Message{WM_SYSKEYDOWN, VK_RETURN, 1 | 0x1C << 16},
-                             Message{WM_SYSKEYUP, VK_RETURN, alt | 1 << 30},
-                             Message{WM_SYSKEYDOWN, VK_F5, alt},
-                             Message{WM_SIZE, SIZE_RESTORED, MAKELPARAM(400, 80)},
-                             Message{WM_SIZE, SIZE_MINIMIZED, 0}}) {
+    for (const Message& m :
+         {Message{WM_SYSKEYDOWN, VK_RETURN, 1 | 0x1C << 16},
+          Message{WM_SYSKEYUP, VK_RETURN, alt | 1 << 30}, Message{WM_SYSKEYDOWN, VK_F5, alt},
+          Message{WM_SIZE, SIZE_RESTORED, MAKELPARAM(400, 80)},
+          Message{WM_SIZE, SIZE_MINIMIZED, 0}}) {
         send(m.message, m.wparam, m.lparam);
         EXPECT_EQ(gdi.window(), window) << m.message << " " << m.wparam;
         EXPECT_EQ(window_state().flags & MODE_FULLSCREEN, 0u);
