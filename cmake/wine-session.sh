@@ -20,18 +20,24 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A free display number: one whose lock file and socket do not exist.
-display=99
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# A free display number, chosen by Xvfb itself (-displayfd), which writes it once it takes
+# connections: two sessions started at the same moment cannot end up on one display, as they could
+# when the script picked a number whose lock file did not exist yet.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
+for _ in $(seq 100); do
+    [ -s "$display_file" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.1
 done
+display=$(tr -d '[:space:]' <"$display_file")
+rm -f "$display_file"
+if [ -z "$display" ]; then
+    echo "no X display could be started" >&2
+    exit 1
+fi
+export DISPLAY=":$display"
 
 # Wine's background services (services.exe, winedevice.exe, ...) live as long as the wineserver
 # and keep whatever output they inherited open. Start them here, on /dev/null, so that they do not
