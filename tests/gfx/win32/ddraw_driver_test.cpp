@@ -37,12 +37,22 @@ class DDrawScreen : public DriverScreen {
         settle();
     }
 
-    // Returns once the driver thread has presented every line marked before the call: a pass
-    // handles the message after its presentation, and the lock is free only between passes.
-    void settle() {
+    // Returns once the driver thread has presented every line marked before the call (when
+    // presented; otherwise once a pass has had its chance): a pass handles its messages after its
+    // presentation, and the lock is free only between passes. A sent message can also be handled
+    // inside a DirectDraw call of a pass, before it presents, so the marks are watched as well.
+    void settle(bool presented = true) {
         ::SendMessageA(window(), WM_NULL, 0, 0);
         screen_lock();
         screen_unlock(1, 0);
+        if (presented) {
+            eventually([this] {
+                screen_lock();
+                const bool marked = test_screen().dirty_lines() != 0;
+                screen_unlock(1, 0);
+                return !marked;
+            });
+        }
         ::SendMessageA(window(), WM_NULL, 0, 0);
     }
 
@@ -149,8 +159,8 @@ void expect_inactive_pass_rules(DDrawScreen& dd, int line) {
     // Deactivation forgets the keys held; the key stays down.
     ::SendMessageA(dd.window(), WM_ACTIVATE, WA_INACTIVE, 0);
     dd.fill_line(line, stripes);
-    dd.settle();
-    dd.settle();
+    dd.settle(windowed);
+    dd.settle(windowed);
     EXPECT_EQ(key_down(0x1E), 0) << "the keyboard was read";
     EXPECT_EQ(shown(), windowed ? striped : black);
 
@@ -323,6 +333,31 @@ TEST(DDrawDriver, LostPrimarySurfaceIsRestoredOrTheDriverRebuilt) {
     }
 }
 
+TEST(DDrawDriver, APrimaryThatStaysLostKeepsItsLinesWithoutSpinning) {
+    // Another program holds the display: the surface cannot be restored until it lets go.
+    ScriptedSurface lost(1 << 30, {});
+    DDrawScreen dd({.width = 64, .height = 16});
+    ASSERT_EQ(dd.init_result(), 0);
+    screen_lock();
+    lost.wrap(ddraw_exchange_primary(&lost));
+    screen_unlock(1, 0);
+    dd.fill_line(3, stripes);
+    ::InvalidateRect(dd.window(), nullptr, FALSE);
+    ASSERT_TRUE(eventually([&] { return lost.restore_calls() >= 2; }));
+    const int before = lost.restore_calls();
+    ::Sleep(300);
+    // A pass every 10 ms tries twice at most (its conversion and its repaint).
+    EXPECT_LT(lost.restore_calls() - before, 200) << "the driver tries without a pause";
+    screen_lock();
+    EXPECT_EQ(dd.screen().dirty[3], 1);
+    screen_unlock(1, 0);
+
+    lost.found();
+    EXPECT_TRUE(eventually([&] { return dd.screen().dirty[3] == 0; }));
+    dd.settle();
+    expect_palette_row(dd, 3, stripes);
+}
+
 TEST(DDrawDriver, KeyboardStateComesFromDirectInputUntilTheDeviceIsReleased) {
     // Keeps the device's code loaded past the screen's end, when the driver frees the library.
     const HMODULE pinned = ::LoadLibraryA("dinput.dll");
@@ -356,6 +391,10 @@ TEST(DDrawDriver, ModeListHoldsTheDisplaysModesOfOneDepth) {
     // Without a screen the retrace wait waits a frame's time, and the driver makes a DirectDraw
     // object of its own for the mode list.
     ddraw_driver.wait_vsync();
+    // Nor does the driver start without a screen to present.
+    EXPECT_EQ(ddraw_driver.init("zered no screen", 64, 16, 8, 0, 0), -1);
+    ddraw_driver.exit();
+    EXPECT_FALSE(ddraw_status().running);
     int count = -1, count_15 = -1;
     const std::uint32_t* modes = ddraw_driver.fetch_modes(32, &count);
     ASSERT_GT(count, 0);

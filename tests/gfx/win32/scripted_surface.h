@@ -7,6 +7,7 @@
 
 #include <ddraw.h>
 
+#include <atomic>
 #include <deque>
 
 namespace drivertest {
@@ -23,6 +24,8 @@ class ScriptedSurface : public IDirectDrawSurface {
     // Takes over a reference to the surface to wrap; the driver holds the one reference to this.
     void wrap(IDirectDrawSurface* real) { real_ = real; }
     int restore_calls() const { return restore_calls_; }
+    // The surface is back: IsLost hands over to the wrapped surface.
+    void found() { lost_answers_ = 0; }
     // The driver has let go of this surface, and this of the wrapped one.
     bool released() const { return references_ == 0 && !real_; }
 
@@ -46,7 +49,8 @@ class ScriptedSurface : public IDirectDrawSurface {
     }
     STDMETHOD(Restore)() override {
         ++restore_calls_;
-        if (restores_.empty()) return real_->Restore();
+        // Past the script, a surface still lost stays lost: another program holds the display.
+        if (restores_.empty()) return lost_answers_ > 0 ? DDERR_NOEXCLUSIVEMODE : real_->Restore();
         const HRESULT result = restores_.front();
         restores_.pop_front();
         return result;
@@ -57,7 +61,9 @@ class ScriptedSurface : public IDirectDrawSurface {
         return real_->AddAttachedSurface(a);
     }
     STDMETHOD(AddOverlayDirtyRect)(LPRECT a) override { return real_->AddOverlayDirtyRect(a); }
+    // A lost surface refuses to be drawn to or locked.
     STDMETHOD(Blt)(LPRECT a, LPDIRECTDRAWSURFACE b, LPRECT c, DWORD d, LPDDBLTFX e) override {
+        if (lost_answers_ > 0) return DDERR_SURFACELOST;
         return real_->Blt(a, b, c, d, e);
     }
     STDMETHOD(BltBatch)(LPDDBLTBATCH a, DWORD b, DWORD c) override {
@@ -95,6 +101,7 @@ class ScriptedSurface : public IDirectDrawSurface {
         return real_->Initialize(a, b);
     }
     STDMETHOD(Lock)(LPRECT a, LPDDSURFACEDESC b, DWORD c, HANDLE d) override {
+        if (lost_answers_ > 0) return DDERR_SURFACELOST;
         return real_->Lock(a, b, c, d);
     }
     STDMETHOD(ReleaseDC)(HDC a) override { return real_->ReleaseDC(a); }
@@ -117,9 +124,10 @@ class ScriptedSurface : public IDirectDrawSurface {
   private:
     IDirectDrawSurface* real_ = nullptr;
     ULONG references_ = 1;
-    int lost_answers_;
+    // Read on the driver thread.
+    std::atomic<int> lost_answers_;
     std::deque<HRESULT> restores_;
-    int restore_calls_ = 0;
+    std::atomic<int> restore_calls_ = 0;
 };
 
 } // namespace drivertest
