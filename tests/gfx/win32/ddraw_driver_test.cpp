@@ -215,8 +215,12 @@ TEST(DDrawDriver, FullScreenCentresThePictureInATallerModeAndSwitchesBack) {
     ASSERT_EQ(dd.init_result(), 0);
     ASSERT_TRUE(becomes_active());
     const POINT windowed = window_corner(dd.window());
+    // The retrace hand-shake's event outlives the switches (a program thread may be waiting on
+    // it): signalled before, it is still signalled after, where a new one would not be.
+    ASSERT_TRUE(::SetEvent(ddraw::state().vsync_event));
 
     press_alt_enter(dd.window());
+    EXPECT_EQ(::WaitForSingleObject(ddraw::state().vsync_event, 0), WAIT_OBJECT_0);
     // 700 lines are not offered; 768 are, 34 of them above the picture. The 8-bit mode gets the
     // palette through DirectDraw.
     DDrawStatus status = ddraw_status();
