@@ -110,6 +110,7 @@ struct Calls {
     // a list whose sample count is at most accept_samples, and fails (FALSE) or finds nothing.
     bool fake_choice = false;
     int accept_samples = 0;
+    int chosen_format = 0;     // what it answers instead of the probe's format (0: the probe's)
     bool choice_fails = false; // FALSE, though with a format and a count of 1
 
     // Seen.
@@ -170,7 +171,9 @@ BOOL WINAPI choose_format(HDC dc, const int* list, const FLOAT* floats, UINT mos
     if (!calls->fake_choice)
         return calls->choose && calls->choose(dc, list, floats, most, format, count);
     const bool accept = samples <= calls->accept_samples;
-    *format = accept || calls->choice_fails ? calls->formats_set.at(0).format : 0;
+    const int answer =
+        calls->chosen_format ? calls->chosen_format : calls->formats_set.at(0).format;
+    *format = accept || calls->choice_fails ? answer : 0;
     *count = accept || calls->choice_fails ? 1 : 0;
     return accept && !calls->choice_fails;
 }
@@ -592,6 +595,16 @@ TEST(OpenGLDriver, PixelFormatComesFromTheExtendedChoiceWhereOfferedElseTheClass
          {},
          false,
          false},
+        {"the first format of all",
+         [](Calls& c) {
+             c.fake_choice = true;
+             c.chosen_format = 1;
+         },
+         32,
+         MODE_OPENGL,
+         {-1},
+         true,
+         false},
         {"fewer samples",
          [](Calls& c) {
              c.fake_choice = true;
@@ -668,7 +681,7 @@ TEST(OpenGLDriver, PixelFormatComesFromTheExtendedChoiceWhereOfferedElseTheClass
             // The extended choice leaves the classic one to the probe.
             EXPECT_EQ(seen.classic_choices.size(), setup.extended ? 1u : 2u);
             if (seen.fake_choice && setup.extended) {
-                EXPECT_EQ(format, probe_format);
+                EXPECT_EQ(format, seen.chosen_format ? seen.chosen_format : probe_format);
             }
             if (!seen.no_arb_string) {
                 EXPECT_EQ(seen.arb_dcs, std::vector<HDC>{probe_dc});
