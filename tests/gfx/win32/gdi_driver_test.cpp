@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 #include "gfx/console/key_input.h"
@@ -519,6 +520,29 @@ TEST(GdiDriver, FullScreenHasItsOwnModeUntilTheScreenLeavesIt) {
         }
     }
     EXPECT_EQ(desktop(), own) << "the screen's end puts the desktop's mode back";
+}
+
+TEST(GdiDriver, TheScreenSaverIsOffForTheScreenWithoutTouchingTheUsersSavedSetting) {
+    // What the user's profile holds: a screen turns the screen saver off for its own life only,
+    // so a program that is killed leaves it as the user set it.
+    const auto saved = [] {
+        char value[16] = "";
+        DWORD size = sizeof value;
+        return ::RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveActive",
+                              RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS
+                   ? std::string(value)
+                   : std::string("none");
+    };
+    const std::string before = saved();
+    {
+        GdiScreen gdi({.width = 64, .height = 16});
+        ASSERT_EQ(gdi.init_result(), 0);
+        BOOL active = TRUE;
+        ::SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
+        EXPECT_FALSE(active);
+        EXPECT_EQ(saved(), before);
+    }
+    EXPECT_EQ(saved(), before);
 }
 
 TEST(GdiDriver, FailedStartsLeaveNothingBehindAndTheNextStartWorks) {
