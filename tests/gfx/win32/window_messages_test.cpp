@@ -515,7 +515,7 @@ TEST_F(WindowMessages, LeavePollWaitsWhileTheCursorStaysOverTheWindow) {
 TEST_F(WindowMessages, CharactersBeyondOneByteAreDropped) {
     // Sent through the system, an ANSI window's character message is cut to its low byte on the
     // way; the procedure itself is called to see what it does with a wider one.
-    for (const WPARAM wide_char : {WPARAM{0x100 | 'a'}, WPARAM{0x1234}})
+    for (const WPARAM wide_char : {WPARAM{0x100}, WPARAM{0x100 | 'a'}, WPARAM{0x1234}})
         handle_window_message(gdi.window(), WM_CHAR, wide_char, key_data(1, 0x1E));
     EXPECT_EQ(take_keys(), std::vector<std::int32_t>{});
     wchar_t wide = 0;
