@@ -16,7 +16,7 @@
 #include "gfx/win32/ddraw_state.h"
 #include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"
-#include "gfx/win32/method_fault.h"
+#include "gfx/win32/planted_calls.h"
 #include "gfx/win32/scripted_surface.h"
 
 namespace {

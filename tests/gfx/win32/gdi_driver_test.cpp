@@ -10,6 +10,7 @@
 #include "gfx/console/key_input.h"
 #include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"
+#include "gfx/win32/planted_calls.h"
 
 namespace {
 
@@ -317,16 +318,13 @@ TEST(GdiDriver, OnlyOlderSystemsFollowADrawnBandWithAPaint) {
 // true-colour display never applies a logical palette (it reports no RC_PALETTE even in an 8-bit
 // mode), so the realisations are watched where the driver makes them: its RealizePalette calls go
 // through this program's import table, where the watch puts itself for its lifetime.
-extern "C" UINT(WINAPI* __imp_RealizePalette)(HDC);
-
 class RealisationWatch {
   public:
     struct Realisation {
         HPALETTE palette;                   // the one selected into the device context
         std::vector<std::uint32_t> colours; // its entries, as 0x00RRGGBB
     };
-    RealisationWatch() { install(&watched); }
-    ~RealisationWatch() { install(original); }
+    RealisationWatch() { original = patch_.original<decltype(original)>(); }
     RealisationWatch(const RealisationWatch&) = delete;
     RealisationWatch& operator=(const RealisationWatch&) = delete;
 
@@ -340,13 +338,6 @@ class RealisationWatch {
     }
 
   private:
-    static void install(UINT(WINAPI* realise)(HDC)) {
-        DWORD protection;
-        ::VirtualProtect(&__imp_RealizePalette, sizeof realise, PAGE_READWRITE, &protection);
-        if (!original) original = __imp_RealizePalette;
-        __imp_RealizePalette = realise;
-        ::VirtualProtect(&__imp_RealizePalette, sizeof realise, protection, &protection);
-    }
     static UINT WINAPI watched(HDC dc) {
         Realisation r{static_cast<HPALETTE>(::GetCurrentObject(dc, OBJ_PAL)), {}};
         WORD count = 0;
@@ -361,6 +352,7 @@ class RealisationWatch {
         ::ReleaseSRWLockExclusive(&lock);
         return original(dc);
     }
+    ImportPatch patch_{"RealizePalette", reinterpret_cast<void*>(&watched)};
     static inline UINT(WINAPI* original)(HDC) = nullptr;
     static inline SRWLOCK lock = SRWLOCK_INIT;
     static inline std::vector<Realisation> seen;

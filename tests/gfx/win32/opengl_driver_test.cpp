@@ -13,6 +13,7 @@
 #include "gfx/win32/driver_screen.h"
 #include "gfx/win32/gdi_screen.h"
 #include "gfx/win32/opengl_driver.h"
+#include "gfx/win32/planted_calls.h"
 
 namespace {
 
@@ -46,51 +47,6 @@ struct Gl {
 // The driver reaches the system through the program's import entries and looks up every OpenGL
 // entry point with GetProcAddress. Pointing an import entry elsewhere lets a test watch those
 // calls and make any one of them fail, without the driver knowing.
-
-// Points every import entry of the program for function at replacement while it lives.
-class ImportPatch {
-  public:
-    ImportPatch(const char* function, void* replacement) {
-        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& imports =
-            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (auto* dll =
-                 reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-             dll->Name != 0; ++dll) {
-            const auto* names =
-                reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
-            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-            for (; dll->OriginalFirstThunk != 0 && names->u1.AddressOfData != 0; ++names, ++slots) {
-                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-                const auto* name =
-                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-                if (std::strcmp(reinterpret_cast<const char*>(name->Name), function) != 0) continue;
-                original_ = reinterpret_cast<void*>(slots->u1.Function);
-                slots_.push_back(&slots->u1.Function);
-            }
-        }
-        EXPECT_FALSE(slots_.empty()) << function << " is not imported";
-        set(reinterpret_cast<ULONG_PTR>(replacement));
-    }
-    ~ImportPatch() { set(reinterpret_cast<ULONG_PTR>(original_)); }
-    ImportPatch(const ImportPatch&) = delete;
-    ImportPatch& operator=(const ImportPatch&) = delete;
-    template <typename Fn> Fn original() const { return reinterpret_cast<Fn>(original_); }
-
-  private:
-    void set(ULONG_PTR value) {
-        for (auto* slot : slots_) {
-            DWORD old = 0;
-            ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-            *slot = value;
-            ::VirtualProtect(slot, sizeof *slot, old, &old);
-        }
-    }
-    void* original_ = nullptr;
-    std::vector<decltype(IMAGE_THUNK_DATA::u1.Function)*> slots_;
-};
 
 // What a test asks of the system, and what the driver asked of it.
 struct Calls {
