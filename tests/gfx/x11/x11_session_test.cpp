@@ -159,6 +159,44 @@ TEST(X11Session, LosingTheDisplayIsAClose) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "3: no close reported";
 }
 
+// The server goes away while the new window waits to be mapped (a window manager that holds the
+// map and then the session ends): the open fails, as any open on a lost server does, rather than
+// reporting a screen whose connection is gone. This test stands in for the window manager: it
+// takes the window's map request and never maps it.
+TEST(X11Session, LosingTheDisplayDuringTheOpenFailsIt) {
+    PrivateServer server;
+    ASSERT_TRUE(server.started()) << "no Xvfb";
+    Display* manager = XOpenDisplay(server.name().c_str());
+    ASSERT_NE(manager, nullptr);
+    XSelectInput(manager, DefaultRootWindow(manager), SubstructureRedirectMask);
+    XSync(manager, False);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("DISPLAY", server.name().c_str(), 1);
+        const int opened = screen_open_sized(320, 200, 32, 1, 0, 0);
+        if (opened == 0) screen_exit_handler();
+        std::_Exit(opened == 0 ? 3 : 0);
+    }
+    // The window's map request reaches the manager; the server goes once it has.
+    bool asked = false;
+    for (const auto until = Clock::now() + 10s; !asked && Clock::now() < until;) {
+        XEvent event;
+        while (!asked && XPending(manager)) {
+            XNextEvent(manager, &event);
+            asked = event.type == MapRequest;
+        }
+        if (!asked) std::this_thread::sleep_for(5ms);
+    }
+    XCloseDisplay(manager);
+    server.stop();
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(asked) << "the window was never to be mapped";
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "3: the open reported a screen on a lost server";
+}
+
 // The program draws while the server is stopped for two seconds (a stalled or remote server): its
 // screen_lock waits no longer than the conversion of a pass, never for the server.
 TEST(X11Session, AStoppedServerDoesNotHoldTheScreenLock) {
