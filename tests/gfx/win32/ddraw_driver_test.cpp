@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -498,37 +497,11 @@ class DDrawFaults : public ::testing::Test {
     IDirectInputDeviceA* keyboard_ = nullptr;
 };
 
-// DirectDrawCreate as the driver finds it through GetProcAddress: missing from the library, or
-// there and refusing (no display to drive). Counts the driver's lookups of it, or its calls.
-class CreateFault final : public PlantedFault {
-  public:
-    explicit CreateFault(bool missing) {
-        missing_ = missing;
-        calls_ = 0;
-        active_ = &patch_;
-    }
-    int calls() const override { return calls_; }
-
-  private:
-    static HRESULT WINAPI refuse(GUID*, IDirectDraw** object, IUnknown*) {
-        ++calls_;
-        *object = nullptr;
-        return DDERR_GENERIC;
-    }
-    static FARPROC WINAPI look_up(HMODULE module, LPCSTR name) {
-        if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) && std::strcmp(name, "DirectDrawCreate") == 0) {
-            if (!missing_) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&refuse));
-            ++calls_;
-            return nullptr;
-        }
-        return active_->original<decltype(&::GetProcAddress)>()(module, name);
-    }
-
-    ImportPatch patch_{"GetProcAddress", reinterpret_cast<void*>(&look_up)};
-    static inline const ImportPatch* active_ = nullptr;
-    static inline bool missing_ = false;
-    static inline std::atomic<int> calls_{0};
-};
+// A DirectDrawCreate that finds no display to drive.
+HRESULT WINAPI refuse_direct_draw(GUID*, IDirectDraw** object, IUnknown*) {
+    *object = nullptr;
+    return DDERR_GENERIC;
+}
 
 TEST_F(DDrawFaults, AnyStepTheSystemRefusesFailsTheStartAndLeavesNothingBehind) {
     // The COM method, not the headers' template of the same name.
@@ -541,8 +514,15 @@ TEST_F(DDrawFaults, AnyStepTheSystemRefusesFailsTheStartAndLeavesNothingBehind) 
         bool fullscreen;
     };
     const Case cases[] = {
-        {"DirectDraw missing", [] { return std::make_unique<CreateFault>(true); }, false},
-        {"DirectDraw refused", [] { return std::make_unique<CreateFault>(false); }, false},
+        {"DirectDraw missing",
+         [] { return std::make_unique<LookupPatch>("DirectDrawCreate", nullptr); }, false},
+        {"DirectDraw refused",
+         [] {
+             return std::make_unique<LookupPatch>(
+                 "DirectDrawCreate",
+                 reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&refuse_direct_draw)));
+         },
+         false},
         {"second interface", failing<query_interface>(first_), false},
         {"cooperative level", failing<&IDirectDraw2::SetCooperativeLevel>(direct_draw_), false},
         {"clipper", failing<&IDirectDraw2::CreateClipper>(direct_draw_), false},

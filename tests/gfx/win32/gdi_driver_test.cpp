@@ -275,6 +275,17 @@ TEST(GdiDriver, EachLayoutShowsItsLinesAndComesBackAtAPaint) {
         fill_lines(gdi, 1, 2);
         gdi.settle();
         EXPECT_TRUE(shows_lines(gdi, 1, 2));
+        if (l.flags & MODE_SHAPED_WINDOW) {
+            // The shaped window's bitmap has the fourth byte clear, which the pattern sets.
+            screen_lock();
+            ScreenState& s = *current_screen();
+            std::ranges::fill(s.dirty, std::uint8_t{0});
+            s.dirty[1] = 1;
+            std::vector<std::uint32_t> bitmap(static_cast<std::size_t>(s.width) * 4);
+            window_state().converter(bitmap.data(), s.width * 4);
+            screen_unlock(1, 0);
+            EXPECT_EQ(bitmap[static_cast<std::size_t>(s.width) + 5], pattern(32, 5, 1) & 0xFFFFFF);
+        }
 
         paint_white(gdi);
         ASSERT_FALSE(shows_lines(gdi, 1, 2)) << "painted over";
@@ -558,6 +569,24 @@ TEST(GdiDriver, FailedStartsLeaveNothingBehindAndTheNextStartWorks) {
             EXPECT_EQ(::FindWindowA("zeredclass_zered failed", nullptr), nullptr);
             EXPECT_FALSE(
                 ::GetClassInfoA(::GetModuleHandleA(nullptr), "zeredclass_zered failed", &wc));
+        }
+    }
+    // A shaped window where the system has no layered windows; a 16-bit framebuffer for an 8-bit
+    // bitmap, which nothing converts.
+    {
+        test::TestScreen screen({.width = 64, .height = 16, .depth = 16});
+        screen->driver = &gdi_driver;
+        {
+            LookupPatch missing("SetLayeredWindowAttributes", nullptr);
+            EXPECT_EQ(gdi_driver.init("zered unshaped", 64, 16, 16, 0, MODE_SHAPED_WINDOW), -1);
+            EXPECT_GT(missing.calls(), 0);
+        }
+        window_exit();
+        EXPECT_EQ(gdi_driver.init("zered unconverted", 64, 16, 8, 0, 0), -1);
+        window_exit();
+        for (const char* name : {"zeredclass_zered unshaped", "zeredclass_zered unconverted"}) {
+            EXPECT_EQ(::FindWindowA(name, nullptr), nullptr) << name;
+            EXPECT_FALSE(::GetClassInfoA(::GetModuleHandleA(nullptr), name, &wc)) << name;
         }
     }
     ::SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &saver, 0);

@@ -89,6 +89,7 @@ struct Calls {
     std::vector<UINT> placements;  // SetWindowPos flags for the screen's window
     std::vector<int> shows;        // ShowWindow commands for it
     int restores = 0;              // ChangeDisplaySettingsA(nullptr, 0): the desktop's mode back
+    int screen_dcs = 0;            // GetDC(nullptr): the whole screen's, never the driver's to use
 
     // The real functions behind the replacements.
     decltype(&::GetProcAddress) get_proc = nullptr;
@@ -235,6 +236,7 @@ class SystemCalls : public Calls {
                                                              instance, parameter);
     }
     static HDC WINAPI get_dc(HWND window) {
+        if (!window) ++calls->screen_dcs;
         if (calls->refuse_window_dc && window && window == zered::window_state().window)
             return nullptr;
         return real<&::GetDC>(self().dc_patch)(window);
@@ -509,6 +511,7 @@ TEST(OpenGLDriver, StartFailsAtAnyStepThatFailsAndLeavesNothingBehind) {
                 EXPECT_EQ(gl.window(), nullptr);
             }
         }
+        EXPECT_EQ(seen.screen_dcs, 0) << "a pixel format or context for the whole screen";
         expect_nothing_left(seen, own);
     }
 }

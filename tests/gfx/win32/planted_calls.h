@@ -1,7 +1,7 @@
 // Stands in for the system's calls from a test, to watch what a driver asks of the system or make
 // a step fail on purpose, with no hook in the driver: a COM method is replaced in the method table
 // that every object of its class shares (MethodFault), a function the program imports in its
-// import entries (ImportPatch). A COM table lives in its library, which has to stay loaded while
+// import entries (ImportPatch), a function the program looks up by name (LookupPatch). A COM table lives in its library, which has to stay loaded while
 // a fault is planted (a test keeps a reference of its own), or the replaced entry goes with it.
 #pragma once
 
@@ -124,6 +124,34 @@ class ImportPatch {
     }
     void* original_ = nullptr;
     std::vector<decltype(IMAGE_THUNK_DATA::u1.Function)*> slots_;
+};
+
+// The program's GetProcAddress answers `answer` for the function `name` while it lives (nullptr:
+// the system has no such function); counts those lookups. One at a time.
+class LookupPatch final : public PlantedFault {
+  public:
+    LookupPatch(const char* name, FARPROC answer) {
+        name_ = name;
+        answer_ = answer;
+        lookups_ = 0;
+        active_ = &patch_;
+    }
+    int calls() const override { return lookups_; }
+
+  private:
+    static FARPROC WINAPI look_up(HMODULE module, LPCSTR name) {
+        if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && std::strcmp(name, name_) == 0) {
+            ++lookups_;
+            return answer_;
+        }
+        return active_->original<decltype(&::GetProcAddress)>()(module, name);
+    }
+
+    ImportPatch patch_{"GetProcAddress", reinterpret_cast<void*>(&look_up)};
+    static inline const ImportPatch* active_ = nullptr;
+    static inline const char* name_ = nullptr;
+    static inline FARPROC answer_ = nullptr;
+    static inline std::atomic<int> lookups_{0};
 };
 
 } // namespace drivertest
