@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zered {
 namespace {
@@ -62,6 +63,20 @@ TEST_F(X11Window, AltEnterGoesFullScreenWithTheImageCentredOnBlackAndBack) {
     EXPECT_TRUE(eventually([&] { return pixel(left + 5, top) == 0xFFFFFFu; }));
     EXPECT_EQ(pixel(left - 1, top), 0u);
     EXPECT_EQ(pixel(5, 5), 0u);
+    // Painted over and exposed, the window comes back: black on all four sides, the image between.
+    GC white = XCreateGC(display_, window_, 0, nullptr);
+    XSetForeground(display_, white, ~0UL);
+    XFillRectangle(display_, window_, white, 0, 0, static_cast<unsigned>(screen_width),
+                   static_cast<unsigned>(screen_height));
+    XFreeGC(display_, white);
+    XClearArea(display_, window_, 0, 0, 1, 1, True);
+    XFlush(display_);
+    EXPECT_TRUE(eventually([&] {
+        return pixel(5, screen_height - 5) == 0u && pixel(5, 5) == 0u &&
+               pixel(left - 1, top + 5) == 0u && pixel(left + 400, top + 5) == 0u &&
+               pixel(left + 5, top + 40) == 0u && pixel(left + 5, top) == 0xFFFFFFu;
+    })) << std::hex << pixel(5, screen_height - 5) << " below, " << pixel(5, 5) << " above, "
+        << pixel(left - 1, top + 5) << " left, " << pixel(left + 400, top + 5) << " right";
     EXPECT_EQ(current_screen()->driver->set_window_pos(INT32_MIN, INT32_MIN), 0)
         << "no position in full screen";
     EXPECT_EQ(size_hints(), "free") << "full screen lifts the fixed size";
@@ -106,8 +121,8 @@ TEST_F(X11Window, AFramelessWindowAsksTheWindowManagerForNoDecorations) {
     ASSERT_NE(data, nullptr);
     ASSERT_EQ(count, 5u);
     const long* hints = reinterpret_cast<const long*>(data);
-    EXPECT_EQ(hints[0], 2) << "decorations given";
-    EXPECT_EQ(hints[2], 0) << "none";
+    // Flags (decorations given), functions, decorations (none), input mode, status.
+    EXPECT_EQ(std::vector<long>(hints, hints + 5), (std::vector<long>{2, 0, 0, 0, 0}));
     XFree(data);
 
     // The desktop's UTF-8 name is there from the start, as on a framed window.
