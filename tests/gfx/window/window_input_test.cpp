@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -147,10 +148,15 @@ TEST(KeyMessages, ExtendedCodesOfPressesGoToTheKeyBufferAndAltF10AndCloseEndTheM
     EXPECT_TRUE(take_events().empty()) << "posting the event is the caller's";
 }
 
+// The pointer's and the focus's events carry nothing but their type: every other field is 0.
 std::vector<std::int32_t> event_types() {
     std::vector<std::int32_t> types;
-    for (const Event& event : take_events())
+    for (const Event& event : take_events()) {
+        EXPECT_EQ((std::array{event.field1, event.field2, event.field3, event.field4}),
+                  (std::array<std::int32_t, 4>{}))
+            << "event " << event.type;
         types.push_back(event.type);
+    }
     return types;
 }
 
