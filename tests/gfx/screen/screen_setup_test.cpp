@@ -363,6 +363,10 @@ TEST_F(ScreenSetup, NumberedModesReachTheDriverAndAnOpenStartsTheTextColumn) {
     EXPECT_EQ(rt::standard_output().column, 7) << "a failed open leaves the text column";
     EXPECT_EQ(screen_open_mode(3, 0, 0, 0, 0), 1) << "no such mode";
     EXPECT_EQ(rt::standard_output().column, 7);
+    fakes().accepts[0] = nullptr;
+    EXPECT_EQ(screen_open_sized(32, 16, 8, 1, 0, 0), 1) << "no driver takes it";
+    EXPECT_EQ(rt::standard_output().column, 7);
+    fakes().accepts[0] = accept_any;
 
     fakes().calls.clear();
     ASSERT_EQ(screen_open_mode_pages(13, -1, -1), 0);
