@@ -397,6 +397,13 @@ TEST(OpenGLDriver, MaximiseBoxAndAltEnterSwitchWithGeometryFlagsAndRateInStep) {
         opengl_driver.poll_events();
         ASSERT_EQ(gl.window(), window);
         EXPECT_EQ((window_state().flags & MODE_FULLSCREEN) != 0, full);
+        // Full screen keeps nothing of the window's frame; the window gets it back.
+        constexpr DWORD frame =
+            WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+        const auto style = static_cast<DWORD>(::GetWindowLongA(window, GWL_STYLE));
+        EXPECT_EQ(style & (frame | WS_POPUP),
+                  full ? DWORD{WS_POPUP}
+                       : DWORD{WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX});
         expect_window_matches_flags(1024, 768, own, 16);
         // Read again from the window's device context.
         EXPECT_EQ(gl.screen().refresh_rate, reported);
@@ -512,6 +519,9 @@ TEST(OpenGLDriver, StartFailsAtAnyStepThatFailsAndLeavesNothingBehind) {
             }
         }
         EXPECT_EQ(seen.screen_dcs, 0) << "a pixel format or context for the whole screen";
+        if (std::strcmp(step.name, "probe window") == 0) {
+            EXPECT_TRUE(seen.wgl_names.empty()) << "extensions read without the probe's context";
+        }
         expect_nothing_left(seen, own);
     }
 }
