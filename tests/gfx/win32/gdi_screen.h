@@ -24,6 +24,14 @@ namespace gditest {
 // Generous: Wine under a loaded machine can stall for seconds.
 inline constexpr DWORD patience_ms = 10000;
 
+// Puts the pointer in the screen's top left corner; whether it is still there a little later.
+inline bool pointer_parked() {
+    ::SetCursorPos(0, 0);
+    ::Sleep(100);
+    POINT cursor;
+    return ::GetCursorPos(&cursor) && cursor.x == 0 && cursor.y == 0;
+}
+
 // Polls until done() or the patience runs out; the result is done()'s last answer.
 template <typename Done> bool eventually(Done done) {
     const ULONGLONG until = ::GetTickCount64() + patience_ms;
@@ -104,14 +112,7 @@ class GdiScreen {
     // Keeps the real cursor off the window, so that only the test's messages reach it. Under
     // Wine the first warps of a thread can be undone by the X server's own idea of the pointer,
     // so the position is checked again a little later.
-    static void park_cursor() {
-        EXPECT_TRUE(eventually([] {
-            ::SetCursorPos(0, 0);
-            ::Sleep(100);
-            POINT cursor;
-            return ::GetCursorPos(&cursor) && cursor.x == 0 && cursor.y == 0;
-        }));
-    }
+    static void park_cursor() { EXPECT_TRUE(eventually(pointer_parked)); }
 
     // Stores value into every pixel of framebuffer line y and marks the line.
     template <typename Pixel> void fill_line(int y, Pixel (*value)(int x)) {

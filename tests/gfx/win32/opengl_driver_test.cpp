@@ -21,6 +21,9 @@ using namespace zered;
 using namespace gditest;
 using namespace drivertest;
 
+// Every style of a window's frame.
+constexpr DWORD frame = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+
 inline constexpr unsigned int gl_color_buffer_bit = 0x4000;
 inline constexpr unsigned int gl_sample_buffers = 0x80A8;
 
@@ -398,8 +401,6 @@ TEST(OpenGLDriver, MaximiseBoxAndAltEnterSwitchWithGeometryFlagsAndRateInStep) {
         ASSERT_EQ(gl.window(), window);
         EXPECT_EQ((window_state().flags & MODE_FULLSCREEN) != 0, full);
         // Full screen keeps nothing of the window's frame; the window gets it back.
-        constexpr DWORD frame =
-            WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
         const auto style = static_cast<DWORD>(::GetWindowLongA(window, GWL_STYLE));
         EXPECT_EQ(style & (frame | WS_POPUP),
                   full ? DWORD{WS_POPUP}
@@ -677,8 +678,6 @@ TEST(OpenGLDriver, PixelFormatComesFromTheExtendedChoiceWhereOfferedElseTheClass
 TEST(OpenGLDriver, WindowStyleAndPlaceFollowTheFlags) {
     const DisplayMode own = desktop();
     if (own.first != xga) GTEST_SKIP() << "needs a 1024 by 768 desktop";
-    constexpr DWORD frame =
-        WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     constexpr UINT windowed =
         SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
     struct Case {

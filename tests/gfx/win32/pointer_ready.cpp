@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "gfx/win32/gdi_screen.h"
+
 namespace {
 
 inline constexpr ULONGLONG pointer_wait_ms = 60'000;
@@ -13,12 +15,8 @@ class PointerReady final : public ::testing::Environment {
   public:
     void SetUp() override {
         const ULONGLONG until = ::GetTickCount64() + pointer_wait_ms;
-        do {
-            ::SetCursorPos(0, 0);
-            ::Sleep(100);
-            POINT cursor;
-            if (::GetCursorPos(&cursor) && cursor.x == 0 && cursor.y == 0) return;
-        } while (::GetTickCount64() < until);
+        while (!gditest::pointer_parked() && ::GetTickCount64() < until) {
+        }
     }
 };
 
